@@ -1,0 +1,90 @@
+// The detection filter's work between "a frame arrived" and "deliver these bytes": the
+// time-shift ring, clip decision, motion detection, noise tracking, star masking and the
+// preview overlays. Plain C++; the GStreamer element is a thin adapter over this class.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "detectfilter/zavipf.h"
+
+namespace orvanta::detect {
+
+// Arrival clock reading: seconds since the epoch (UTC) and milliseconds.
+struct FrameTime {
+  int64_t sec;
+  int32_t ms;
+};
+using Clock = std::function<FrameTime()>;
+FrameTime SystemClock();
+
+enum class Subtype { Null, I420, IYUV, YV12, YUY2, UYVY, RGB8, Y800, RGB24, RGB32, NV12, Other };
+
+struct VideoFormat {
+  Subtype subtype = Subtype::Null;
+  int width = 0;
+  int height = 0;              // negative = top-down (accepted when |height| == cy)
+  int64_t frame_duration = 0;  // 100-ns units; <= 0 unknown
+};
+
+struct SampleTimes {
+  bool has_times = false;
+  int64_t start = 0;
+  int64_t stop = 0;
+  bool has_media_times = false;
+  int64_t media_start = 0;
+  int64_t media_stop = 0;
+  bool sync_point = false;
+  bool discontinuity = false;
+  bool preroll = false;
+};
+
+// One frame handed to an output. `data` stays valid only during the call: an adapter that
+// keeps the frame past the call must copy it.
+struct OutFrame {
+  const uint8_t* data = nullptr;
+  size_t bytes = 0;
+  SampleTimes times;
+};
+
+struct CoreOutputs {
+  std::function<bool(const OutFrame&)> preview;  // "Output1"; result = delivery success
+  std::function<bool(const OutFrame&)> capture;  // "Output2"
+  std::function<void()> clip_end;  // end of a clip (ClipEnd), when host_thread_id != 0
+};
+
+class DetectCore {
+ public:
+  explicit DetectCore(Clock clock = SystemClock);
+  ~DetectCore();
+  DetectCore(const DetectCore&) = delete;
+  DetectCore& operator=(const DetectCore&) = delete;
+
+  void SetOutputs(CoreOutputs outputs);
+
+  // Always answers kZavipfVersion (473). A null block only answers the version. Clears the
+  // running flag: nothing is processed until the next Run.
+  int AttachBlock(DetectionBlock* block);
+
+  // false = refused; the reason (if any) is left in the block's format_error.
+  bool SetMediaType(const VideoFormat& format);
+  int64_t frame_duration() const;  // accepted duration, 100-ns (below 100000 -> 333667)
+  int type_index() const;          // 0 null, 1 I420/IYUV/YV12, 2 YUY2, ... 8 NV12
+  size_t image_size() const;       // bytes of one image of the accepted format
+
+  void Run();
+  void Stop();  // keeps a snapshot of the current ring frame when none is pending
+  bool running() const;
+
+  // The frame path. `frame` is the live image and is writable: the preview overlays are
+  // drawn in it. Returns the preview delivery result when not running, else true.
+  bool ReceiveVideo(uint8_t* frame, size_t bytes, const SampleTimes& times);
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+}  // namespace orvanta::detect
