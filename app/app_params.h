@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/app_uty.h"
@@ -143,6 +144,8 @@ inline constexpr const char16_t* kInputFormatNames[] = {
     u"Y800", u"YV12", u"YUY2", u"yuy2R", u"UYVY", u"uyvyR", u""};
 inline constexpr int kInputFormatCount = 14;
 
+struct AppContext;
+
 // State around the settings file that no key persists.
 struct AppState {
   std::string startupDir;  // working directory, read once at start
@@ -155,6 +158,9 @@ struct AppState {
   int32_t tz_bias = 0;                  // seconds west of UTC, DST included
   int32_t tz_dst = 0;                   // daylight saving time was in force
   std::atomic<int32_t> graph_error{0};  // written by the capture engine
+  // Runs at the end of every successful load: pages refresh, the schedule
+  // recomputes its sun times, the codec list is refilled.
+  std::function<void(AppContext&)> on_loaded;
 };
 
 // Everything the settings file reads and writes, plus its record buffer.
