@@ -1,0 +1,14 @@
+# Clip products: XML clip record, still images, area masks (plain C++).
+add_library(orvanta_products STATIC
+  ${CMAKE_CURRENT_LIST_DIR}/area_mask.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/avi_frame_rate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bmp_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/clip_record.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/clip_record_params.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/compose_image.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/file_owner.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/frame_layout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/jpeg_file.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/thumbnail.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/utf16_text.cpp)
+target_link_libraries(orvanta_products PUBLIC PkgConfig::TURBOJPEG)
