@@ -1,6 +1,19 @@
 #include "detectfilter/core/detect_core.h"
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "detectfilter/core/frame_clock.h"
+#include "detectfilter/core/noise_tracker.h"
+#include "detectfilter/core/object_tracker.h"
+#include "detectfilter/core/pixel_format.h"
+#include "detectfilter/core/pixel_kernels.h"
+#include "detectfilter/core/preview_overlay.h"
+#include "detectfilter/core/superimposed_text.h"
+#include "detectfilter/core/worker_pool.h"
 
 namespace orvanta::detect {
 
@@ -10,33 +23,215 @@ FrameTime SystemClock() {
   return FrameTime{ms / 1000, static_cast<int32_t>(ms % 1000)};
 }
 
-struct DetectCore::State {
-  Clock clock;
-  CoreOutputs outputs;
-  DetectionBlock* block = nullptr;
-  bool running = false;
-  int64_t duration = 0;
-  int type_index = 0;
-  size_t image_size = 0;
+namespace {
+
+constexpr int64_t kDefaultDuration = 333667;  // 29.97 frames per second
+constexpr int kMaxBands = 64;
+
+template <size_t N>
+void WriteText(char16_t (&field)[N], const char* text) {
+  size_t i = 0;
+  for (; text[i] != 0 && i + 1 < N; ++i) field[i] = static_cast<char16_t>(text[i]);
+  field[i] = 0;
+}
+
+struct SlotMeta {
+  SampleTimes times;
+  size_t length = 0;
 };
 
-DetectCore::DetectCore(Clock clock) : s_(std::make_unique<State>()) {
-  s_->clock = std::move(clock);
+// A block field shared with the host or the audio thread, read whole.
+int32_t Shared(const int32_t& field) {
+  return __atomic_load_n(&field, __ATOMIC_RELAXED);
 }
+
+}  // namespace
+
+struct DetectCore::State {
+  explicit State(int threads) : pool(threads) {}
+
+  Clock clock;
+  CoreOutputs outputs;
+  DetectionBlock* b = nullptr;
+  bool running = false;
+
+  // Taken at attach.
+  uint8_t* frames[kRingMax] = {};
+  int ring_count = 0;
+  size_t frame_bytes = 0;
+  uint8_t* mask = nullptr;
+  uint8_t* mask2 = nullptr;
+  uint8_t* hit_map = nullptr;
+  uint32_t* avr_map = nullptr;
+  uint32_t* avr_map2 = nullptr;
+  uint8_t* snapshot = nullptr;
+  uint8_t* obj_map = nullptr;
+  int cx = 0;
+  int cy = 0;
+  size_t pixels = 0;  // cx x cy
+  double fps = 20;
+  int limit = 0;
+
+  // Format.
+  int type_index = kTypeNull;
+  size_t image_size = 0;
+  int64_t remembered_duration = 0;
+  int64_t duration = kDefaultDuration;
+
+  // Ring and clip.
+  int pos = 0;
+  bool wrapped = false;
+  SlotMeta meta[kRingMax];
+  FrameInfo info[kRingMax];
+  ArrivalHistory arrivals;
+  int consec = 0;
+  int back = 0;
+  int recorded = 0;
+  int skip = 0;
+  int64_t out_start = 0, out_stop = 0, media_start = 0, media_stop = 0;
+
+  NoiseTracker noise;
+  ObjectTracker objects;
+  WorkerPool pool;
+  DetectResult band_results[kMaxBands];
+  CandidateList band_candidates[kMaxBands];
+  std::vector<uint32_t> star_scratch;
+  int16_t red_table[256];
+  // Grid of the last star-mask pass; mask2 is cleaned when it changes.
+  int star_grid_key[4] = {-1, -1, -1, -1};
+
+  ~State() {
+    pool.Wait();
+    for (auto& list : band_candidates) std::free(list.data);
+  }
+
+  int Bands() const {
+    int bands = b->bands;
+    if (bands < 1 || bands > kMaxBands) bands = (cy >= 1081 && cy % 16 == 0) ? 16 : 8;
+    return bands;
+  }
+  // The slot k frames back from the current one, or -1 when it does not exist yet.
+  int SlotBack(int k) const {
+    if (k < 0 || k >= ring_count) return -1;
+    int slot = pos - k;
+    if (slot < 0 && wrapped) slot += ring_count;
+    return slot;
+  }
+  bool Ready() const {
+    return b != nullptr && ring_count > 0 && mask != nullptr && hit_map != nullptr &&
+           avr_map != nullptr && obj_map != nullptr && pixels > 0 && image_size <= frame_bytes;
+  }
+  bool Deliver(const std::function<bool(const OutFrame&)>& out, const OutFrame& frame) const {
+    if (Shared(b->output_hold) || !out) return true;
+    return out(frame);
+  }
+
+  void Process(uint8_t* frame, size_t bytes, const SampleTimes& times);
+  struct Detection {
+    int max_d = 0;
+    int64_t max_pos = -1;
+    int64_t hits = 0;
+    int veto = 0;
+  };
+  Detection Detect(int cur_slot);
+  void DetectObjects(const DetectArgs& args, Detection& out);
+  void Record(int cur_slot, bool veto);
+  void StartStarMask();
+  void PeakHold(int slot);
+  FrameInfo InfoFor(int hits, int level) const;
+  void TextRows(int& first, int& last) const;
+};
+
+DetectCore::DetectCore(Clock clock, int worker_threads)
+    : s_(std::make_unique<State>(worker_threads < 0 ? DefaultWorkerThreads() : worker_threads)) {
+  s_->clock = std::move(clock);
+  for (int v = 0; v < 256; ++v) {
+    s_->red_table[v] = static_cast<int16_t>(std::lround(1.402 * (v - 128)));
+  }
+}
+
 DetectCore::~DetectCore() = default;
+
 void DetectCore::SetOutputs(CoreOutputs outputs) {
   s_->outputs = std::move(outputs);
 }
+
 int DetectCore::AttachBlock(DetectionBlock* block) {
-  if (block) {
-    s_->block = block;
-    s_->running = false;
+  State& s = *s_;
+  if (block == nullptr) return kZavipfVersion;
+  s.pool.Wait();
+  s.b = block;
+  s.running = false;
+  s.mask = block->mask;
+  s.mask2 = block->mask2;
+  s.hit_map = block->hit_map;
+  s.avr_map = block->avr_map;
+  s.avr_map2 = reinterpret_cast<uint32_t*>(block->avr_map2);
+  s.snapshot = block->snapshot;
+  s.obj_map = block->obj_map;
+  s.frame_bytes = block->frame_bytes > 0 ? static_cast<size_t>(block->frame_bytes) : 0;
+  s.ring_count = block->ring_count;
+  if (s.ring_count < 0) s.ring_count = 0;
+  if (s.ring_count > kRingMax - 1) s.ring_count = kRingMax - 1;
+  for (int k = 0; k < s.ring_count; ++k) {
+    s.frames[k] = block->frames[k];
+    if (s.frames[k] == nullptr) s.ring_count = 0;
   }
+  WriteText(block->fourcc, "");
+  WriteText(block->format_error, "");
+  s.cx = block->cx > 0 ? block->cx : 0;
+  s.cy = block->cy > 0 ? block->cy : 0;
+  s.pixels = static_cast<size_t>(s.cx) * s.cy;
+  if (block->pixels < 0 || s.pixels > static_cast<size_t>(block->pixels)) s.pixels = 0;
+  s.fps = block->fps < 1 ? 20 : block->fps;
+  s.limit = static_cast<int>(block->dmaxsec * s.fps);
+  if (s.avr_map != nullptr) std::memset(s.avr_map, 0, s.pixels * sizeof(uint32_t));
+  if (s.mask != nullptr) {
+    for (size_t i = 0; i < s.pixels; ++i) s.mask[i] &= 3;
+  }
+  s.pos = 0;
+  s.wrapped = false;
+  s.recorded = 0;
+  s.noise.Reset(s.fps);
+  s.objects.Reset();
+  s.objects.ForgetMap();
+  block->avg_time_per_frame = 0;
   return kZavipfVersion;
 }
-bool DetectCore::SetMediaType(const VideoFormat&) {
-  return false;
+
+bool DetectCore::SetMediaType(const VideoFormat& format) {
+  State& s = *s_;
+  int64_t duration = format.frame_duration;
+  if (duration <= 0) {
+    duration = s.remembered_duration;
+  } else {
+    s.remembered_duration = duration;
+  }
+  s.arrivals.set_smoothed_period_ms(
+      s.remembered_duration > 0 ? static_cast<double>(s.remembered_duration / 10000) : 50.0);
+  const int height = format.height < 0 ? -format.height : format.height;
+  FormatInfo info = FormatOf(format.subtype);
+  if (s.b != nullptr) {
+    s.b->avg_time_per_frame = static_cast<int32_t>(s.remembered_duration);
+    if (format.width != s.b->cx || height != s.b->cy) {
+      char text[512];
+      std::snprintf(text, sizeof text, "Xi %d x Yi %d not match %d x %d", s.b->cx, s.b->cy,
+                    format.width, format.height);
+      WriteText(s.b->format_error, text);
+      return false;
+    }
+    WriteText(s.b->fourcc, info.type_index < 0                ? ""
+                           : (s.b->red_mode && info.red_name) ? info.red_name
+                                                              : info.fourcc);
+  }
+  if (info.type_index < 0) return false;
+  if (s.b != nullptr) s.b->input_subtype = SubtypeGuid(format.subtype);
+  s.type_index = info.type_index;
+  s.image_size = ImageSize(info.type_index, static_cast<size_t>(format.width) * height);
+  s.duration = duration < 100000 ? kDefaultDuration : duration;
+  return true;
 }
+
 int64_t DetectCore::frame_duration() const {
   return s_->duration;
 }
@@ -46,16 +241,416 @@ int DetectCore::type_index() const {
 size_t DetectCore::image_size() const {
   return s_->image_size;
 }
-void DetectCore::Run() {
-  s_->running = s_->block != nullptr;
-}
-void DetectCore::Stop() {}
 bool DetectCore::running() const {
   return s_->running;
 }
+
+void DetectCore::Run() {
+  State& s = *s_;
+  s.pool.Wait();
+  if (s.b == nullptr) return;
+  DetectionBlock& b = *s.b;
+  b.rec_remain = 0;
+  b.level = 0;
+  b.end_status = 0;
+  b.snap_valid = 0;
+  b.clip_started = 0;
+  b.deliver_errors = 0;
+  b.late_frames = 0;
+  b.apeak = 0;
+  s.consec = 0;
+  s.recorded = 0;
+  s.skip = 0;
+  s.pos = 0;
+  s.wrapped = false;
+  s.out_start = 3 * s.duration;
+  s.out_stop = 4 * s.duration - 1000;
+  s.media_start = 1;
+  s.media_stop = 2;
+  if (!s.Ready()) return;
+  if (b.sm_on) {
+    // The neighbourhood sums do not reach the two outermost rows and columns.
+    for (int y = 0; y < s.cy; ++y) {
+      uint8_t* row = s.mask + static_cast<size_t>(y) * s.cx;
+      if (y < 2 || y >= s.cy - 2) {
+        for (int x = 0; x < s.cx; ++x) row[x] |= 1;
+      } else {
+        for (int x = 0; x < 2 && x < s.cx; ++x) row[x] |= 1;
+        for (int x = s.cx - 2; x < s.cx; ++x) row[x] |= 1;
+      }
+    }
+  }
+  // Every frame here is top-down, so a mask painted on the picture already lies on the rows
+  // of an RGB8 frame: the flag is only acknowledged.
+  if (b.mask_flip && s.type_index == kTypeRGB8) b.mask_flip = 0;
+  s.arrivals.Restart(StationTime(s.clock(), b.time_offset, b.si_offset));
+  if (b.im_map) std::memset(s.hit_map, 0, s.pixels);
+  if (b.im_peak && s.snapshot != nullptr) std::memset(s.snapshot, 0, s.frame_bytes);
+  // Work buffers of unknown contents: the star-mask work rows and the object map.
+  if (s.mask2 != nullptr) {
+    uint8_t* base = b.mask2_base != nullptr ? b.mask2_base : s.mask2;
+    size_t bytes = b.mask2_base != nullptr ? s.pixels + 12 * static_cast<size_t>(s.cx) : s.pixels;
+    std::memset(base, 0, bytes);
+  }
+  s.star_grid_key[0] = -1;
+  s.objects.ForgetMap();
+  s.running = true;
+}
+
+void DetectCore::Stop() {
+  State& s = *s_;
+  s.pool.Wait();
+  if (s.b == nullptr || s.b->snap_valid != 0 || s.snapshot == nullptr) return;
+  int slot = s.SlotBack(1);  // the newest frame written
+  if (slot < 0) return;
+  size_t bytes = s.meta[slot].length < s.frame_bytes ? s.meta[slot].length : s.frame_bytes;
+  std::memcpy(s.snapshot, s.frames[slot], bytes);
+  s.b->snap_valid = 1;
+}
+
 bool DetectCore::ReceiveVideo(uint8_t* frame, size_t bytes, const SampleTimes& times) {
-  if (!s_->outputs.preview) return true;
-  return s_->outputs.preview(OutFrame{frame, bytes, times});
+  State& s = *s_;
+  if (!s.running || s.b == nullptr) {
+    if (s.b != nullptr && Shared(s.b->output_hold)) return true;
+    return s.outputs.preview ? s.outputs.preview(OutFrame{frame, bytes, times}) : true;
+  }
+  s.Process(frame, bytes, times);
+  return true;
+}
+
+void DetectCore::State::TextRows(int& first, int& last) const {
+  const int y0 = cy - b->si_y0 - 1;
+  const int scale = b->font_scale > 0 ? b->font_scale : 1;
+  first = y0 - scale * b->si_fonty + 1;
+  last = y0;
+}
+
+FrameInfo DetectCore::State::InfoFor(int hits, int level) const {
+  FrameInfo info;
+  const FrameTime stamp = arrivals.stamp();
+  const CalendarTime t = BreakDown(stamp.sec);
+  info.year = t.year;
+  info.month = t.month;
+  info.day = t.day;
+  info.hour = t.hour;
+  info.minute = t.minute;
+  info.second = t.second;
+  info.ms = stamp.ms;
+  if (Shared(b->force_rec)) {
+    info.trig_kind = b->timer_rec ? 3 : 4;
+  } else if (hits >= b->dsize) {
+    info.trig_kind = 1;
+  } else if (b->detect_on && b->atrigger && Shared(b->apeak) >= b->alev) {
+    info.trig_kind = 2;
+  }
+  info.hits = hits;
+  info.level_over = level >= b->dlev;
+  info.level = level;
+  info.stamp_sec = static_cast<uint64_t>(stamp.sec);
+  return info;
+}
+
+void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes& times) {
+  DetectionBlock& blk = *b;
+  // The live image gets overlays only when it holds a whole picture.
+  const bool live_whole = bytes >= image_size;
+  const int paint = blk.si_maskb ? 1 : (blk.si_maskw ? 254 : 0);
+
+  if (blk.sm_on2 && avr_map2 != nullptr) std::memset(avr_map2, 0, pixels);
+
+  // Into the ring.
+  const int cur = pos;
+  const size_t length = bytes < frame_bytes ? bytes : frame_bytes;
+  std::memcpy(frames[cur], frame, length);
+  if (length < image_size) std::memset(frames[cur] + length, 0, image_size - length);
+  meta[cur] = SlotMeta{times, length};
+
+  // Time keeping and the time-log entry (it counts only if the frame joins a clip).
+  arrivals.Arrive(StationTime(clock(), blk.time_offset, blk.si_offset));
+  const FrameTime stamp = arrivals.stamp();
+  if (blk.timelog_count >= 0 && blk.timelog_count < kTimeLogMax) {
+    blk.timelog[blk.timelog_count] =
+        TimeLogEntry{static_cast<uint64_t>(stamp.sec), stamp.ms, arrivals.interval_ms()};
+  }
+
+  // Detection, level, skip, warm-up and noise tracking.
+  Detection det = Detect(cur);
+  if (!blk.so_on && det.max_d != 0 && det.max_pos >= 0) hit_map[det.max_pos] = 255;
+  int level = det.max_d < 0 ? 0 : (det.max_d > 255 ? 255 : det.max_d);
+  if (level == 0 && blk.ignoredf) skip = 4;
+  if (blk.warmup < 4 && skip == 0) {
+    noise.Follow(level);
+    if (blk.nt_on) blk.dlev = noise.Dlev(blk.nt_ratio, blk.nt_delta, blk.nt_min);
+  }
+  int hits = det.hits > INT32_MAX ? INT32_MAX : static_cast<int>(det.hits < 0 ? 0 : det.hits);
+  if (blk.warmup != 0) {
+    if (blk.warmup > 0) --blk.warmup;
+    hits = 0;
+  }
+  if (skip != 0) {
+    --skip;
+    level = 0;
+    hits = 0;
+  }
+  blk.level = level;
+  blk.hits = hits;
+  // The slot's record is complete now, so a clip frame delivered from this very slot already
+  // carries its own figures.
+  info[cur] = InfoFor(hits, level);
+
+  // Clip decision.
+  const bool detecting = Shared(blk.force_rec) || (blk.detect_on && hits >= blk.dsize);
+  const bool veto = det.veto != 0;
+  if (veto) {
+    blk.rec_remain = 0;
+    consec = 0;
+  } else if (!detecting) {
+    if (blk.rec_remain < 1) {
+      consec = 0;
+    } else {
+      blk.rec_remain = blk.rec_remain - 1;
+    }
+  } else if (blk.rec_remain == 0) {
+    ++consec;
+    if (consec >= blk.dmin || (blk.dminsize != 0 && hits >= blk.dminsize)) {
+      back = blk.fs_head + consec;
+      blk.rec_remain = blk.fs_tail + blk.fs_head + consec;
+      blk.trig_sec = static_cast<uint64_t>(stamp.sec);
+      blk.trig_ms = stamp.ms;
+      blk.clip_started = 1;
+    }
+  } else {
+    blk.rec_remain = blk.fs_tail + back;
+  }
+  Record(cur, veto);
+  const bool first_clip_frame = recorded == 1;
+
+  // Idle work. The mask is painted before the star workers rewrite its marks.
+  if (live_whole && (blk.si_area || paint != 0)) {
+    PaintMask(frame, type_index, mask, pixels, paint, blk.si_area != 0);
+  }
+  if (blk.rec_remain < 1 || (limit > 0 && recorded >= limit)) {
+    if (!blk.clip_started) std::memset(hit_map, 0, pixels);
+    if (blk.sm_on && mask2 != nullptr) StartStarMask();
+  }
+
+  // Preview overlays on the live image.
+  if (live_whole) {
+    if (blk.si_on) {
+      TextContext ctx{recorded, arrivals.smoothed_period_ms(), arrivals.interval_ms(), limit};
+      BurnText(blk, type_index, info[cur], ctx, TextMode::Preview, frame);
+    }
+    if (first_clip_frame && (blk.im_peak || blk.im_snap) && snapshot != nullptr) {
+      std::memcpy(snapshot, frame, image_size);
+      blk.snap_valid = 1;
+    }
+    if (blk.sm_on && blk.so_on && blk.so_on2 && blk.live_shown) {
+      DrawObjectBoxes(frame, type_index, cx, objects);
+    }
+  }
+  if (!blk.preview_off) Deliver(outputs.preview, OutFrame{frame, bytes, times});
+
+  if (++pos >= ring_count) {
+    pos = 0;
+    wrapped = true;
+  }
+  pool.Wait();
+}
+
+DetectCore::State::Detection DetectCore::State::Detect(int cur_slot) {
+  DetectionBlock& blk = *b;
+  Detection out;
+  const int ref_slot = SlotBack(blk.fs_diff);
+  const int head_slot = SlotBack(blk.fs_head);
+  DetectArgs a;
+  a.kind = PixelKindOf(type_index, blk.red_mode != 0);
+  a.cur = frames[cur_slot];
+  a.ref = ref_slot >= 0 ? frames[ref_slot] : nullptr;
+  a.head = head_slot >= 0 ? frames[head_slot] : a.cur;
+  a.mask = mask;
+  a.avr = avr_map;
+  a.avr2 = blk.sm_on2 ? avr_map2 : nullptr;
+  a.hit_map = hit_map;
+  a.cx = cx;
+  a.cy = cy;
+  a.dlev = blk.dlev;
+  a.bolevel = blk.bolevel;
+  a.brightonly = blk.brightonly != 0;
+  a.keep = static_cast<uint32_t>(blk.avr_keep);
+  a.take = static_cast<uint32_t>(blk.avr_take);
+  a.red_table = red_table;
+
+  if (blk.so_on) {
+    DetectObjects(a, out);
+    return out;
+  }
+  if (a.ref == nullptr) return out;
+  // The plain and averaging paths work on every row; splitting them at even rows keeps each
+  // 2x2 block sum within one task, and merging in row order keeps the first largest difference.
+  const bool averaging = blk.sm_on || blk.brightonly;
+  const auto& k = Kernels();
+  int tasks = Bands();
+  if (tasks > cy / 2) tasks = cy / 2 > 0 ? cy / 2 : 1;
+  const int rows = ((cy / tasks) + 1) & ~1;
+  pool.Run(tasks, [&, rows](int band) {
+    int row0 = band * rows;
+    int row1 = band == tasks - 1 ? cy : row0 + rows;
+    if (row1 > cy) row1 = cy;
+    band_results[band] = DetectResult{};
+    if (row0 >= row1) return;
+    if (averaging) {
+      k.detect_averaging(a, row0, row1, band_results[band]);
+    } else {
+      k.detect_plain(a, row0, row1, band_results[band]);
+    }
+  });
+  for (int band = 0; band < tasks; ++band) {
+    const DetectResult& r = band_results[band];
+    if (r.max_d > out.max_d) {
+      out.max_d = r.max_d;
+      out.max_pos = r.max_pos;
+    }
+    out.hits += r.hits;
+  }
+  return out;
+}
+
+void DetectCore::State::DetectObjects(const DetectArgs& a, Detection& out) {
+  DetectionBlock& blk = *b;
+  ObjectFrame f{obj_map, hit_map, cx, cy, blk.so_size, blk.dsize, blk.so_vel};
+  objects.PrepareMap(f);
+  if (a.ref != nullptr) {
+    const auto& k = Kernels();
+    const int bands = Bands();
+    const int rows = cy / bands;
+    pool.Run(bands, [&, rows](int band) {
+      band_results[band] = DetectResult{};
+      band_candidates[band].size = 0;
+      k.detect_object(a, band * rows, band * rows + rows, band_results[band],
+                      band_candidates[band]);
+    });
+    // Candidates go through the object table in row-major order, so the result does not depend
+    // on which band finished first.
+    for (int band = 0; band < bands; ++band) {
+      DetectResult& r = band_results[band];
+      const CandidateList& list = band_candidates[band];
+      for (size_t c = 0; c < list.size; ++c) {
+        const Candidate& cand = list.data[c];
+        if (!objects.Candidate(f, cand.index, cand.n)) continue;
+        ++r.hits;
+        if (cand.d > r.max_d || (cand.d == r.max_d && r.max_pos >= 0 && cand.index < r.max_pos)) {
+          r.max_d = cand.d;
+          r.max_pos = cand.index;
+        }
+      }
+      if (band == 0 || r.max_d > out.max_d) {
+        out.max_d = r.max_d;
+        out.max_pos = r.max_pos;
+      }
+      out.hits += r.hits;
+    }
+  }
+  out.veto = objects.Process(f, arrivals.now(), out.hits, blk.rec_remain, recorded);
+}
+
+void DetectCore::State::Record(int cur_slot, bool veto) {
+  DetectionBlock& blk = *b;
+  if (blk.rec_remain < 1) {
+    if (recorded == 0) return;
+    blk.end_status = (limit > 0 && recorded >= limit) ? -1 : (veto ? -2 : 1);
+    if (blk.host_thread_id != 0 && outputs.clip_end) outputs.clip_end();
+    running = false;
+    blk.clip_frames = recorded;
+    recorded = 0;
+    return;
+  }
+  if (blk.timelog_count < kTimeLogMax - 1) ++blk.timelog_count;
+  ++recorded;
+  (void)cur_slot;
+  const int slot = SlotBack(back - 1);
+  if (slot < 0) return;
+  if (recorded == 1) {
+    ++blk.clip_no;
+    blk.trig_dlev = blk.dlev;
+    const bool audio = blk.detect_on && blk.atrigger && Shared(blk.apeak) >= blk.alev;
+    if (Shared(blk.force_rec)) {
+      blk.trig_kind = audio ? 2 : (blk.timer_rec ? 3 : 4);
+    } else {
+      blk.trig_kind = blk.hits >= blk.dsize ? 1 : 0;
+    }
+  } else if (blk.im_peak && snapshot != nullptr) {
+    PeakHold(slot);
+  }
+  if (limit > 0 && recorded >= limit) return;
+  if (blk.si_on) {
+    TextContext ctx{recorded, arrivals.smoothed_period_ms(), arrivals.interval_ms(), limit};
+    BurnText(blk, type_index, info[slot], ctx, TextMode::Capture, frames[slot]);
+  }
+  OutFrame out{frames[slot], meta[slot].length, meta[slot].times};
+  out.times.has_times = true;
+  out.times.start = out_start;
+  out.times.stop = out_stop;
+  out_start += duration;
+  out_stop += duration;
+  out.times.has_media_times = true;
+  out.times.media_start = media_start;
+  out.times.media_stop = media_stop;
+  if (!Deliver(outputs.capture, out)) ++blk.deliver_errors;
+  if (arrivals.interval_ms() * 40000.0 > static_cast<double>(duration) * 7) ++blk.late_frames;
+  media_start = media_start + 1;
+  media_stop = media_start + 1;
+}
+
+void DetectCore::State::PeakHold(int slot) {
+  PeakArgs a;
+  a.kind = PeakKindOf(type_index);
+  a.frame = frames[slot];
+  a.peak = snapshot;
+  a.cx = cx;
+  a.cy = cy;
+  TextRows(a.text_first, a.text_last);
+  const auto& k = Kernels();
+  const int bands = Bands();
+  const int rows = cy / bands;
+  pool.Run(bands, [&, rows](int band) { k.peak_hold(a, band * rows, band * rows + rows); });
+}
+
+void DetectCore::State::StartStarMask() {
+  DetectionBlock& blk = *b;
+  const bool half = blk.sm_on2 && avr_map2 != nullptr;
+  const int bands = Bands();
+  const int key[4] = {half ? 1 : 0, bands, cx, cy};
+  if (std::memcmp(key, star_grid_key, sizeof key) != 0) {
+    // Another grid: rows the new bands carry may hold marks of the old one.
+    uint8_t* base = blk.mask2_base != nullptr ? blk.mask2_base : mask2;
+    size_t bytes = blk.mask2_base != nullptr ? pixels + 12 * static_cast<size_t>(cx) : pixels;
+    std::memset(base, 0, bytes);
+    std::memcpy(star_grid_key, key, sizeof key);
+  }
+  StarMaskArgs a;
+  a.avr = avr_map;
+  a.avr2 = avr_map2;
+  a.mask = mask;
+  a.mask2 = mask2;
+  a.cx = cx;
+  a.cy = cy;
+  a.rows_per_band = cy / bands;
+  a.sm_level = static_cast<uint32_t>(blk.sm_level);
+  a.sm_size = blk.sm_size;
+  const int tasks = half ? bands / 2 : bands;
+  star_scratch.resize(static_cast<size_t>(tasks) * (cx > 0 ? cx : 1));
+  const auto& k = Kernels();
+  uint32_t* scratch = star_scratch.data();
+  const size_t stride = cx > 0 ? cx : 1;
+  if (half) {
+    pool.Start(
+        tasks, [=, &k](int band) { k.star_mark_half(a, band, scratch + band * stride); }, tasks,
+        [=, &k](int band) { k.star_carry_half(a, band); });
+  } else {
+    pool.Start(
+        tasks, [=, &k](int band) { k.star_mark_full(a, band, scratch + band * stride); }, tasks,
+        [=, &k](int band) { k.star_carry_full(a, band); });
+  }
 }
 
 }  // namespace orvanta::detect

@@ -57,7 +57,9 @@ struct CoreOutputs {
 
 class DetectCore {
  public:
-  explicit DetectCore(Clock clock = SystemClock);
+  // `worker_threads`: helper threads of the band jobs; -1 one less than the cores, 0 none
+  // (every band then runs on the streaming thread, with the same results).
+  explicit DetectCore(Clock clock = SystemClock, int worker_threads = -1);
   ~DetectCore();
   DetectCore(const DetectCore&) = delete;
   DetectCore& operator=(const DetectCore&) = delete;

@@ -1,0 +1,199 @@
+#include "detectfilter/core/object_tracker.h"
+
+#include <cstring>
+
+#include "detectfilter/core/frame_clock.h"
+
+namespace orvanta::detect {
+
+namespace {
+constexpr int64_t kForgetMs = 3000;  // unseen this long: released; tracked this long: judged
+}  // namespace
+
+void ObjectTracker::Reset() {
+  for (int k = 0; k <= kMaxObjects; ++k) objects_[k] = TrackedObject{};
+  for (int k = 0; k < kMaxObjects; ++k) {
+    free_list_[k] = k + 1;
+    objects_[k + 1].number = k + 1;
+  }
+  free_count_ = kMaxObjects;
+  highest_ = 0;
+}
+
+int ObjectTracker::Allocate() {
+  if (free_count_ == 0) return 0;
+  int number = free_list_[0];
+  std::memmove(free_list_, free_list_ + 1, sizeof(int) * (free_count_ - 1));
+  --free_count_;
+  if (number > highest_) highest_ = number;
+  return number;
+}
+
+void ObjectTracker::Release(int number) {
+  objects_[number] = TrackedObject{};
+  objects_[number].number = number;
+  std::memmove(free_list_ + 1, free_list_, sizeof(int) * free_count_);
+  free_list_[0] = number;
+  ++free_count_;
+  while (highest_ > 0 && objects_[highest_].state == kObjectFree) --highest_;
+}
+
+void ObjectTracker::NoteDirty(const Box& box) {
+  if (dirty_count_ < static_cast<int>(sizeof(dirty_) / sizeof(dirty_[0]))) {
+    dirty_[dirty_count_++] = box;
+  } else {
+    map_unknown_ = true;
+  }
+}
+
+void ObjectTracker::FillBox(const ObjectFrame& f, const Box& box, int number,
+                            bool over_lower_states) {
+  const int state = objects_[number].state;
+  for (int y = box.y0; y <= box.y1; ++y) {
+    uint8_t* row = f.obj_map + static_cast<size_t>(y) * f.cx;
+    for (int x = box.x0; x <= box.x1; ++x) {
+      uint8_t held = row[x];
+      if (held == 0 || (over_lower_states && objects_[held].state < state)) {
+        row[x] = static_cast<uint8_t>(number);
+      }
+    }
+  }
+  NoteDirty(box);
+}
+
+void ObjectTracker::PrepareMap(const ObjectFrame& f) {
+  if (map_unknown_) {
+    std::memset(f.obj_map, 0, static_cast<size_t>(f.cx) * f.cy);
+    map_unknown_ = false;
+  } else {
+    for (int k = 0; k < dirty_count_; ++k) {
+      const Box& b = dirty_[k];
+      for (int y = b.y0; y <= b.y1; ++y) {
+        std::memset(f.obj_map + static_cast<size_t>(y) * f.cx + b.x0, 0,
+                    static_cast<size_t>(b.x1 - b.x0 + 1));
+      }
+    }
+  }
+  dirty_count_ = 0;
+  for (int number = 1; number <= highest_; ++number) {
+    TrackedObject& o = objects_[number];
+    o.seen = 0;
+    if (o.state == kObjectFree) continue;
+    o.sum_col = o.sum_row = o.count = 0;
+    FillBox(f, Box{o.x0, o.x1, o.y0, o.y1}, number, true);
+  }
+}
+
+bool ObjectTracker::Candidate(const ObjectFrame& f, int64_t index, int n) {
+  const int col = static_cast<int>(index % f.cx);
+  const int row = static_cast<int>(index / f.cx);
+  const int held = f.obj_map[index];
+  if (held != 0 && objects_[held].state == kObjectSlow) {
+    TrackedObject& o = objects_[held];
+    o.sum_col += col;
+    o.sum_row += row;
+    ++o.count;
+    return false;
+  }
+  const uint8_t mark = static_cast<uint8_t>(n < 250 ? n : 250);
+  if (n > f.hit_map[index]) f.hit_map[index] = mark;
+  if (held != 0) {
+    TrackedObject& o = objects_[held];
+    o.sum_col += col;
+    o.sum_row += row;
+    ++o.count;
+    o.seen = 1;
+    return true;
+  }
+  int number = Allocate();
+  if (number == 0) return true;
+  TrackedObject& o = objects_[number];
+  o.state = kObjectNew;
+  o.sum_col = col;
+  o.sum_row = row;
+  o.count = 1;
+  o.seen = 1;
+  Box box{col - f.so_size, col + f.so_size, row - f.so_size, row + f.so_size};
+  if (box.x0 < 0) box.x0 = 0;
+  if (box.y0 < 0) box.y0 = 0;
+  if (box.x1 > f.cx - 1) box.x1 = f.cx - 1;
+  if (box.y1 > f.cy - 1) box.y1 = f.cy - 1;
+  o.x0 = box.x0;
+  o.x1 = box.x1;
+  o.y0 = box.y0;
+  o.y1 = box.y1;
+  FillBox(f, box, number, false);
+  return true;
+}
+
+void ObjectTracker::SetCentre(const ObjectFrame& f, TrackedObject& o) {
+  o.col = static_cast<double>(o.sum_col) / o.count;
+  o.row = static_cast<double>(o.sum_row) / o.count;
+  auto clip = [](int v, int top) { return v < 0 ? 0 : (v > top ? top : v); };
+  o.x0 = clip(static_cast<int>(o.col - f.so_size), f.cx - 1);
+  o.x1 = clip(static_cast<int>(o.col + f.so_size), f.cx - 1);
+  o.y0 = clip(static_cast<int>(o.row - f.so_size), f.cy - 1);
+  o.y1 = clip(static_cast<int>(o.row + f.so_size), f.cy - 1);
+}
+
+int ObjectTracker::Process(const ObjectFrame& f, FrameTime now, int64_t& hits, int rec_remain,
+                           int recorded) {
+  int veto = 0;
+  auto mark_centre = [&](const TrackedObject& o) {
+    f.hit_map[static_cast<size_t>(o.row) * f.cx + static_cast<size_t>(o.col)] = 255;
+  };
+  const double limit = f.so_vel / 1000.0;
+  for (int number = 1; number <= highest_; ++number) {
+    TrackedObject& o = objects_[number];
+    switch (o.state) {
+      case kObjectNew:
+        if (o.count < f.dsize) {
+          hits -= o.count;
+          Release(number);
+          break;
+        }
+        o.first_seen = o.last_seen = now;
+        o.frames = 0;
+        SetCentre(f, o);
+        o.first_col = o.col;
+        o.first_row = o.row;
+        o.state = kObjectTracked;
+        mark_centre(o);
+        break;
+      case kObjectTracked: {
+        ++o.frames;
+        if (o.count == 0) {
+          if (ElapsedMs(now, o.last_seen) > kForgetMs) Release(number);
+          break;
+        }
+        o.last_seen = now;
+        SetCentre(f, o);
+        const double e = static_cast<double>(ElapsedMs(now, o.first_seen));
+        if (e <= kForgetMs) {
+          mark_centre(o);
+          break;
+        }
+        const double dc = o.first_col - o.col;
+        const double dr = o.first_row - o.row;
+        if ((dc * dc + dr * dr) / e / e < limit * limit) {
+          o.state = kObjectSlow;
+          if (rec_remain != 0 && o.frames > recorded && o.frames > veto) veto = o.frames;
+        }
+        break;
+      }
+      case kObjectSlow:
+        if (o.count == 0) {
+          if (ElapsedMs(now, o.last_seen) > kForgetMs) Release(number);
+          break;
+        }
+        o.last_seen = now;
+        SetCentre(f, o);
+        break;
+      default:
+        break;
+    }
+  }
+  return veto;
+}
+
+}  // namespace orvanta::detect

@@ -1,0 +1,101 @@
+// The per-pixel loops of the frame path: detection rows, star-mask bands, peak hold. They are
+// built twice (a baseline and an AVX2 build) and picked once per process by the CPU's features.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orvanta::detect {
+
+// How the brightness of a pixel is read from the frame bytes.
+enum class PixelKind : int { Luma1, Yuy2, Uyvy, Rgb24, Rgb32, Yuy2Red, UyvyRed };
+PixelKind PixelKindOf(int type_index, bool red_mode);
+
+struct DetectArgs {
+  PixelKind kind = PixelKind::Luma1;
+  const uint8_t* cur = nullptr;   // N, the frame being processed
+  const uint8_t* ref = nullptr;   // R, `fs_diff` back
+  const uint8_t* head = nullptr;  // P, `fs_head` back (N when missing)
+  const uint8_t* mask = nullptr;
+  uint32_t* avr = nullptr;
+  uint32_t* avr2 = nullptr;  // null: no half-resolution sums
+  uint8_t* hit_map = nullptr;
+  int cx = 0;
+  int cy = 0;
+  int dlev = 0;
+  int bolevel = 0;
+  bool brightonly = false;
+  uint32_t keep = 0;
+  uint32_t take = 0;
+  const int16_t* red_table = nullptr;  // T[v] for red_mode
+};
+
+// Largest difference (first pixel in row-major order on ties) and the hit count of some rows.
+struct DetectResult {
+  int max_d = 0;
+  int64_t max_pos = -1;
+  int64_t hits = 0;
+};
+
+// A pixel of the object path that passed the thresholds; handled afterwards in row-major order.
+struct Candidate {
+  int32_t index;
+  int32_t n;
+  int32_t d;
+};
+struct CandidateList {
+  Candidate* data = nullptr;
+  size_t size = 0;
+  size_t capacity = 0;
+};
+void GrowCandidates(CandidateList& list);
+
+struct StarMaskArgs {
+  const uint32_t* avr = nullptr;
+  const uint32_t* avr2 = nullptr;
+  uint8_t* mask = nullptr;
+  uint8_t* mask2 = nullptr;
+  int cx = 0;
+  int cy = 0;
+  int rows_per_band = 0;
+  uint32_t sm_level = 0;
+  int sm_size = 0;
+};
+
+// Peak-hold kinds by what is copied with the compared value.
+enum class PeakKind : int { Luma1, I420, NV12, Yuy2, Uyvy, Rgb24, Rgb32 };
+PeakKind PeakKindOf(int type_index);
+
+struct PeakArgs {
+  PeakKind kind = PeakKind::Luma1;
+  const uint8_t* frame = nullptr;  // F, the clip frame being delivered
+  uint8_t* peak = nullptr;         // S, the snapshot
+  int cx = 0;
+  int cy = 0;
+  int text_first = 0;  // rows [text_first, text_last] hold the text line
+  int text_last = -1;
+};
+
+struct KernelSet {
+  const char* name;
+  void (*detect_plain)(const DetectArgs&, int row0, int row1, DetectResult&);
+  void (*detect_averaging)(const DetectArgs&, int row0, int row1, DetectResult&);
+  void (*detect_object)(const DetectArgs&, int row0, int row1, DetectResult&, CandidateList&);
+  // Full resolution: marks band `band` into mask2 (scratch: cx values), then carries it.
+  void (*star_mark_full)(const StarMaskArgs&, int band, uint32_t* scratch);
+  void (*star_carry_full)(const StarMaskArgs&, int band);
+  void (*star_mark_half)(const StarMaskArgs&, int band, uint32_t* scratch);
+  void (*star_carry_half)(const StarMaskArgs&, int band);
+  void (*peak_hold)(const PeakArgs&, int row0, int row1);
+};
+
+const KernelSet& BaselineKernels();
+const KernelSet& Avx2Kernels();
+// The best set this CPU runs.
+const KernelSet& Kernels();
+
+// Rows of band `band` of the star-mask pass, [first, last).
+void StarBandRowsFull(const StarMaskArgs& a, int band, int& first, int& last);
+void StarBandRowsHalf(const StarMaskArgs& a, int band, int& first, int& last);
+
+}  // namespace orvanta::detect
