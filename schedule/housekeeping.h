@@ -63,4 +63,16 @@ int CleanClipTree(const std::string& directory, bool top);
 // Deletes the replay copies ("M2*") in the replay cache directory.
 void CleanReplayCache(const std::string& cache_dir);
 
+// The same operations on the program's own state: the parameters, and the
+// day directory of the last clip name.
+
+// CreateDateDir that ends the program through the fatal error report when
+// the directory cannot be made.
+void CreateDateDirOrDie(const std::string& path);
+// MoveClipsAfterDetect with the settings in ap and CreateDateDirOrDie.
+void MoveClipsAfterDetect(const AppParams& ap, bool verbose_move,
+                          const std::function<void()>& reread_clip_list);
+bool WriteKeepAlive(const AppParams& ap);
+void CleanReplayCache(const AppParams& ap);
+
 }  // namespace orvanta::schedule

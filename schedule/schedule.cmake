@@ -7,7 +7,10 @@ add_library(orvanta_schedule STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/detection_schedule.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/file_moves.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/housekeeping.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/housekeeping_app.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/discard_file.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/shutdown_system.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/logind_power_service.cpp)
-target_link_libraries(orvanta_schedule PUBLIC orvanta_app PRIVATE Qt6::Core PkgConfig::ORVANTA_GIO)
+# orvanta_clipnaming is defined later (capture/); linking by name still works.
+target_link_libraries(orvanta_schedule PUBLIC orvanta_app orvanta_clipnaming
+                      PRIVATE Qt6::Core PkgConfig::ORVANTA_GIO)
