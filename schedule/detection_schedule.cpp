@@ -36,15 +36,6 @@ LocalTime SystemLocalTime() {
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-void SwitchProfile(std::string& settings_file_name, const std::string& name,
-                   const std::function<void()>& load_settings) {
-  if (name.empty() || name == settings_file_name) return;
-  const std::string kept = settings_file_name;
-  settings_file_name = name;
-  if (load_settings) load_settings();
-  settings_file_name = kept;
-}
-
 DetectionSchedule::DetectionSchedule(AppParams& ap, AppState& state, DetectionBlock& ib,
                                      LocalClock clock, ScheduleActions actions)
     : ap_(ap),
@@ -59,9 +50,12 @@ const SunTimes& DetectionSchedule::ComputeSun(bool apply) {
   return sun_times_;
 }
 
+void DetectionSchedule::SwitchProfile(const ScheduleWindow& window) {
+  if (actions_.switch_profile) actions_.switch_profile(FieldText(window.zvi));
+}
+
 void DetectionSchedule::StartWindow(const ScheduleWindow& window) {
-  SwitchProfile(state_.settingsFileName, Utf16ToUtf8(FieldText(window.zvi)),
-                actions_.load_settings);
+  SwitchProfile(window);
   Run(actions_.detect);
   if (ap_.startreplay) {
     Wait(1000);
@@ -142,10 +136,7 @@ void DetectionSchedule::AutorunAtStart() {
     }
   }
   Wait(1000);
-  if (chosen) {
-    SwitchProfile(state_.settingsFileName, Utf16ToUtf8(FieldText(chosen->zvi)),
-                  actions_.load_settings);
-  }
+  if (chosen) SwitchProfile(*chosen);
   Run(actions_.detect);
   if (ap_.startreplay) {
     Wait(1000);

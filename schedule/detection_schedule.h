@@ -38,8 +38,9 @@ struct ScheduleActions {
   std::function<void()> stop;       // the live page's Stop (which calls OnStopAction)
   // The live page's Rec toggle, pressed directly, so timer_rec stays set.
   std::function<void()> rec_toggle;
-  // LoadSettings of the current settings file name (used by SwitchProfile).
-  std::function<void()> load_settings;
+  // SwitchProfile: loads a window's profile (file name, may be empty) as
+  // the settings while the settings file keeps its name.
+  std::function<void(const std::u16string& name)> switch_profile;
   std::function<void()> show_replay_page;  // right sheet to the Replay page
   std::function<bool()> db_page_showing;   // clip database page showing in the left sheet
   std::function<void()> reread_clip_list;  // the clip database page re-reads its list
@@ -48,12 +49,6 @@ struct ScheduleActions {
   std::function<void()> keep_alive;        // WriteKeepAlive
   std::function<void(int ms)> wait;        // blocks the schedule's thread
 };
-
-// Loads the profile `name` as the settings while the settings file name
-// stays what it was, so a later save goes to the usual file. Nothing happens
-// when name is empty or equals the current name exactly.
-void SwitchProfile(std::string& settings_file_name, const std::string& name,
-                   const std::function<void()>& load_settings);
 
 class DetectionSchedule {
  public:
@@ -79,6 +74,7 @@ class DetectionSchedule {
 
  private:
   void StartWindow(const ScheduleWindow& window);
+  void SwitchProfile(const ScheduleWindow& window);
   void EndWindow(int wait_after_stop_ms);
   int LiveState() const { return actions_.live_state ? actions_.live_state() : 0; }
   bool DbPageShowing() const { return actions_.db_page_showing && actions_.db_page_showing(); }

@@ -19,7 +19,6 @@ class ScheduleTest : public ::testing::Test {
     ap_.sd[0] = {};
     ap_.sd[1] = {};
     ap_.ttrig = 60;
-    state_.settingsFileName = "Settings.zvi";
   }
 
   DetectionSchedule& Make() {
@@ -35,7 +34,9 @@ class ScheduleTest : public ::testing::Test {
       schedule_->OnStopAction();
     };
     a.rec_toggle = [this] { log_.push_back("rec timer_rec=" + std::to_string(ib_.timer_rec)); };
-    a.load_settings = [this] { log_.push_back("load " + state_.settingsFileName); };
+    a.switch_profile = [this](const std::u16string& name) {
+      log_.push_back("profile " + Utf16ToUtf8(name));
+    };
     a.show_replay_page = [this] { log_.push_back("replay page"); };
     a.db_page_showing = [this] { return db_page_; };
     a.reread_clip_list = [this] { log_.push_back("reread"); };
@@ -94,10 +95,15 @@ TEST_F(ScheduleTest, AutorunChoosesTheWindowThatContainsTheStart) {
        true,
        2,
        0,
-       {"wait 1000", "load night.zvi", "detect"}},
+       {"wait 1000", "profile night.zvi", "detect"}},
       {"outside the only window", false, true, 12, 0, {}},
       {"night window ends before its end minute", false, true, 4, 0, {}},
-      {"both open: day window first", true, true, 16, 59, {"wait 1000", "load day.zvi", "detect"}},
+      {"both open: day window first",
+       true,
+       true,
+       16,
+       59,
+       {"wait 1000", "profile day.zvi", "detect"}},
       {"no window on", false, false, 12, 0, {"wait 1000", "detect"}},
   };
   for (const Case& c : cases) {
@@ -112,7 +118,6 @@ TEST_F(ScheduleTest, AutorunChoosesTheWindowThatContainsTheStart) {
     now_.hour = c.hour, now_.minute = c.minute;
     Make().AutorunAtStart();
     EXPECT_EQ(log_, c.expected);
-    EXPECT_EQ(state_.settingsFileName, "Settings.zvi");
   }
 }
 
@@ -143,11 +148,11 @@ TEST_F(ScheduleTest, NightWindowRetriesEveryTickUntilDetecting) {
   // Three ticks of the start minute, each a full start; the once-a-minute
   // step also starts once in its first tick.
   EXPECT_EQ(Count("detect"), 4);
-  EXPECT_EQ(Count("load night.zvi"), 4);
+  EXPECT_EQ(Count("profile night.zvi"), 4);
   detect_works_ = true;
   log_.clear();
   RunFrom(20, 0, 3, 2);
-  EXPECT_EQ(log_, (std::vector<std::string>{"load night.zvi", "detect"}));
+  EXPECT_EQ(log_, (std::vector<std::string>{"profile night.zvi", "detect"}));
 }
 
 TEST_F(ScheduleTest, StopByHandInTheStartMinuteIsNotUndone) {
@@ -174,7 +179,7 @@ TEST_F(ScheduleTest, MinuteStepsSkipTheFirstMinuteZeroButNotTheNightRetry) {
   Make();
   RunFrom(7, 0, 30, 10);
   EXPECT_EQ(Count("detect"), 1);
-  EXPECT_EQ(Count("load night.zvi"), 1);
+  EXPECT_EQ(Count("profile night.zvi"), 1);
 }
 
 TEST_F(ScheduleTest, EndSequencesInOrder) {
@@ -203,9 +208,8 @@ TEST_F(ScheduleTest, DayWindowStartLoadsItsProfileAndShowsReplayPage) {
   Make();
   live_state_ = 1;  // previewing counts as not detecting
   RunFrom(6, 29, 59, 2);
-  EXPECT_EQ(log_, (std::vector<std::string>{"load /profiles/day.zvi", "detect", "wait 1000",
+  EXPECT_EQ(log_, (std::vector<std::string>{"profile /profiles/day.zvi", "detect", "wait 1000",
                                             "replay page"}));
-  EXPECT_EQ(state_.settingsFileName, "Settings.zvi");
 }
 
 TEST_F(ScheduleTest, DailySunRecomputationAtMidnightOrNoon) {
@@ -290,17 +294,6 @@ TEST_F(ScheduleTest, NothingHappensWithoutWindowsTriggerOrDatabasePage) {
   live_state_ = 2;
   RunFrom(23, 58, 0, 600);
   EXPECT_TRUE(log_.empty());
-}
-
-TEST(SwitchProfile, LoadsUnderTheProfileNameThenRestoresIt) {
-  std::string name = "Settings.zvi";
-  std::vector<std::string> loaded;
-  auto load = [&] { loaded.push_back(name); };
-  SwitchProfile(name, "", load);
-  SwitchProfile(name, "Settings.zvi", load);
-  SwitchProfile(name, "settings.zvi", load);  // exact comparison: a different name
-  EXPECT_EQ(loaded, (std::vector<std::string>{"settings.zvi"}));
-  EXPECT_EQ(name, "Settings.zvi");
 }
 
 }  // namespace

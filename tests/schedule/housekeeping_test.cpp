@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "app/text_utf.h"
 #include "tests/schedule/scratch_dir.h"
 
 namespace orvanta::schedule {
@@ -135,6 +136,27 @@ TEST_F(ClipMoveTest, WithoutDateDirectoriesOnlyTopFilesMove) {
   EXPECT_TRUE(fs::is_directory(source_day_));
   EXPECT_FALSE(fs::exists(fs::path(settings_.db2_dir) / "2024"));
   EXPECT_EQ(rereads_, 1);
+}
+
+TEST_F(ClipMoveTest, DestinationDateDirectoryThatCannotBeMadeIsFatal) {
+  WriteText(source_day_ / "M1.avi", "clip");
+  WriteText(fs::path(settings_.db2_dir) / "2024", "a file where the year directory goes");
+  static AppParams ap{};
+  SetField(ap.db_dir, Utf8ToUtf16(settings_.db_dir));
+  SetField(ap.db2_dir, Utf8ToUtf16(settings_.db2_dir));
+  ap.db_ymddir = 1, ap.db_y = 2024, ap.db_m = 1, ap.db_d = 1, ap.db_days = 1;
+
+  std::vector<std::string> fatal;
+  const MessageHandler previous_handler =
+      SetMessageHandler({nullptr, [&](const std::string& text) { fatal.push_back(text); }});
+  const FatalExit previous_exit = SetFatalExit([](int code) { throw code; });
+  EXPECT_THROW(MoveClipsAfterDetect(ap, false, nullptr), int);
+  SetFatalExit(previous_exit);
+  SetMessageHandler(previous_handler);
+
+  EXPECT_EQ(fatal, (std::vector<std::string>{"Cannot Create Date Dir " + settings_.db2_dir +
+                                             "/2024/202401"}));
+  EXPECT_EQ(ReadText(source_day_ / "M1.avi"), "clip");
 }
 
 TEST(MoveAllFiles, CountsDirectoryEntriesIncludingDotAndDotDot) {
