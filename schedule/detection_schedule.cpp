@@ -1,6 +1,8 @@
 #include "schedule/detection_schedule.h"
 
+#include <chrono>
 #include <ctime>
+#include <thread>
 #include <utility>
 
 #include "app/text_utf.h"
@@ -43,6 +45,14 @@ DetectionSchedule::DetectionSchedule(AppParams& ap, AppState& state, DetectionBl
       ib_(ib),
       clock_(clock ? std::move(clock) : LocalClock(SystemLocalTime)),
       actions_(std::move(actions)) {}
+
+void DetectionSchedule::Wait(int ms) const {
+  if (actions_.wait) {
+    actions_.wait(ms);
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+}
 
 const SunTimes& DetectionSchedule::ComputeSun(bool apply) {
   const LocalTime now = clock_();

@@ -31,7 +31,8 @@ LocalTime SystemLocalTime();
 inline constexpr int kStopHoldoffTicks = 65;
 
 // What the schedule does to the rest of the program. An empty function is
-// a no-op (live_state then reads 0, db_page_showing false).
+// a no-op (live_state then reads 0, db_page_showing false), except wait,
+// which then really sleeps: the pauses give the live thread time to act.
 struct ScheduleActions {
   std::function<int()> live_state;  // 0 idle, 1 previewing, 2 detecting
   std::function<void()> detect;     // the live page's Detect
@@ -81,9 +82,7 @@ class DetectionSchedule {
   static void Run(const std::function<void()>& action) {
     if (action) action();
   }
-  void Wait(int ms) const {
-    if (actions_.wait) actions_.wait(ms);
-  }
+  void Wait(int ms) const;
 
   AppParams& ap_;
   AppState& state_;
