@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "products/avi_frame_rate.h"
 #include "products/file_owner.h"
@@ -59,20 +60,26 @@ std::string Escaped(const std::string& text) {
 
 FrameRateChoice ChooseFrameRate(std::span<const TimeLogEntry> timelog, double fps_setting,
                                 int32_t avg_time_per_frame) {
-  double measured = 0;
+  // Fewer than two stamps measure 0; equal first and last stamps measure
+  // nothing at all (an odd clip must not stop the station).
+  std::optional<double> measured = 0.0;
   if (timelog.size() >= 2) {
     const TimeLogEntry& first = timelog.front();
     const TimeLogEntry& last = timelog.back();
     const double span = (last.ms - first.ms) / 1000.0 +
                         static_cast<double>(static_cast<int64_t>(last.sec - first.sec));
-    if (span >= 0.00001) measured = static_cast<double>(timelog.size() - 1) / span;
+    if (span >= 0.00001)
+      measured = static_cast<double>(timelog.size() - 1) / span;
+    else
+      measured.reset();
   }
   if (fps_setting > 0.01) return {fps_setting, 0};
   if (avg_time_per_frame > 0) {
     const double nominal = 10000000.0 / avg_time_per_frame;
-    if (measured > nominal - 1 && measured < nominal + 1 && nominal >= 0.01) return {nominal, 0};
+    const bool agrees = !measured || (*measured > nominal - 1 && *measured < nominal + 1);
+    if (agrees && nominal >= 0.01) return {nominal, 0};
   }
-  if (measured > 0.01) return {measured, static_cast<int32_t>(1000000.0 / measured)};
+  if (measured && *measured > 0.01) return {*measured, static_cast<int32_t>(1000000.0 / *measured)};
   return {kFallbackRate, 0};
 }
 

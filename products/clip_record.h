@@ -53,7 +53,7 @@ struct FrameRateChoice {
 // The setting, else the source's nominal rate when the measurement agrees
 // within one frame per second, else the measured rate (with an AVI
 // correction), else 19.99. Equal first and last stamps leave the rate
-// unmeasured.
+// unmeasured: the nominal rate is then taken as it is.
 FrameRateChoice ChooseFrameRate(std::span<const TimeLogEntry> timelog, double fps_setting,
                                 int32_t avg_time_per_frame);
 
