@@ -14,3 +14,8 @@ if(capture_engine_sources)
 else()
   add_library(orvanta_capture INTERFACE)
 endif()
+target_link_libraries(orvanta_capture PUBLIC orvanta_media orvanta_app orvanta_clipnaming
+                      orvanta_products)
+if(TARGET Qt6::Core)
+  target_link_libraries(orvanta_capture PUBLIC Qt6::Core)
+endif()

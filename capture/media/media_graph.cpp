@@ -338,6 +338,14 @@ Result Graph::LinkChain(GstPad* out, MediaKind kind, GstElement* intermediate, G
   } else {
     r = LinkToElement(cur, kind, sink);
   }
+  if (Failed(r) && queue_first) {
+    // Leave the output free for the caller's next attempt.
+    GstElement* queue = gst_pad_get_parent_element(cur);
+    if (queue) {
+      RemoveFilter(queue);
+      gst_object_unref(queue);
+    }
+  }
   gst_object_unref(cur);
   return r;
 }

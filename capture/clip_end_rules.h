@@ -1,0 +1,36 @@
+// Small rules of the end-of-clip sequence: the action command after a clip, the FTP
+// upload spacing and the frame clock's offset.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvanta::capture {
+
+// The action command: the text up to the first space is the program, the rest (after the
+// spaces that follow) its parameters. Every "%X" becomes the clip path up to its first
+// '.'. The parameters are split at spaces before "%X" is replaced, so a clip path with
+// spaces stays one argument and no text of the path is ever read as a command.
+struct ActionCommand {
+  std::string program;
+  std::vector<std::string> arguments;
+};
+ActionCommand ParseActionCommand(const std::string& bat, const std::string& clip_path);
+
+// Whether a clip at minute stamp `m` may send its images, updating `last_ftp_minute`.
+bool FtpAllowed(bool ftp_on, int ftp_minmin, int m, int32_t* last_ftp_minute);
+
+// Seconds subtracted from the system clock for frame times: a clock set by hand starts at
+// the entered local date and time; else 0 in UTC, else the zone's bias.
+struct FrameClockSettings {
+  bool si_cdate = false;
+  bool si_utc = false;
+  int32_t si_yyyymmdd = 0;
+  int32_t si_hhmmss = 0;
+  int32_t tz_bias = 0;
+  int32_t tz_dst = 0;
+};
+int64_t FrameClockOffset(const FrameClockSettings& settings, int64_t now);
+
+}  // namespace orvanta::capture

@@ -1,0 +1,287 @@
+#include "capture/device_catalogue.h"
+
+#include <fcntl.h>
+#include <linux/videodev2.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace orvanta::capture {
+namespace {
+
+struct Entry {
+  std::string name;
+  GstDevice* device = nullptr;           // device categories
+  GstElementFactory* factory = nullptr;  // registry categories
+};
+
+std::vector<Entry> DeviceEntries(const char* klass) {
+  std::vector<Entry> entries;
+  GstDeviceMonitor* monitor = gst_device_monitor_new();
+  gst_device_monitor_add_filter(monitor, klass, nullptr);
+  GList* devices = gst_device_monitor_get_devices(monitor);
+  for (GList* l = devices; l; l = l->next) {
+    auto* device = GST_DEVICE(l->data);
+    gchar* name = gst_device_get_display_name(device);
+    if (name) entries.push_back({name, GST_DEVICE(gst_object_ref(device)), nullptr});
+    g_free(name);
+  }
+  g_list_free_full(devices, gst_object_unref);
+  gst_object_unref(monitor);
+  return entries;
+}
+
+bool IsSourceOrDecoder(GstElementFactory* factory) {
+  const gchar* klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+  if (!klass) return false;
+  return std::strstr(klass, "Source") || std::strstr(klass, "Decoder") ||
+         std::strstr(klass, "Demuxer") || std::strstr(klass, "Depayloader") ||
+         std::strstr(klass, "Parser");
+}
+
+std::vector<Entry> RegistryEntries(DeviceCategory category) {
+  std::vector<Entry> entries;
+  GList* features = gst_element_factory_list_get_elements(
+      category == DeviceCategory::VideoCompressor ? GST_ELEMENT_FACTORY_TYPE_VIDEO_ENCODER
+                                                  : GST_ELEMENT_FACTORY_TYPE_ANY,
+      GST_RANK_NONE);
+  for (GList* l = features; l; l = l->next) {
+    auto* factory = GST_ELEMENT_FACTORY(l->data);
+    if (category == DeviceCategory::AllFilters && !IsSourceOrDecoder(factory)) continue;
+    entries.push_back(
+        {GST_OBJECT_NAME(factory), nullptr, GST_ELEMENT_FACTORY(gst_object_ref(factory))});
+  }
+  gst_plugin_feature_list_free(features);
+  // The registry has no order of its own; names keep the list (and its numbers) stable.
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  return entries;
+}
+
+void Release(std::vector<Entry>& entries) {
+  for (auto& e : entries) {
+    if (e.device) gst_object_unref(e.device);
+    if (e.factory) gst_object_unref(e.factory);
+  }
+}
+
+GstElement* MakeElement(const Entry& entry) {
+  GstElement* element = entry.device ? gst_device_create_element(entry.device, nullptr)
+                                     : gst_element_factory_create(entry.factory, nullptr);
+  if (element) gst_object_ref_sink(element);
+  return element;
+}
+
+GstCaps* RequestCaps(const char* format, const CaptureFormatRequest& r) {
+  GstCaps* caps;
+  if (format && std::strcmp(format, "video/x-dv") == 0) {
+    caps = gst_caps_new_empty_simple("video/x-dv");
+  } else {
+    caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, r.cx, "height", G_TYPE_INT, r.cy,
+                               nullptr);
+    if (format) gst_caps_set_simple(caps, "format", G_TYPE_STRING, format, nullptr);
+  }
+  if (r.fps > 0.01)
+    gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, 10000000,
+                        static_cast<int>(FrameDurationFor(r.fps)), nullptr);
+  return caps;
+}
+
+const char* CapsFormatOf(media::Subtype subtype) {
+  if (subtype == media::Subtype::DVSD) return "video/x-dv";
+  return media::Info(subtype).caps_format;
+}
+
+}  // namespace
+
+int FindFilterByName(DeviceCategory category, std::vector<std::string>* list, std::string* wanted,
+                     GstElement** element, int* counter) {
+  if (element) *element = nullptr;
+  std::vector<Entry> entries;
+  switch (category) {
+    case DeviceCategory::VideoInput:
+      entries = DeviceEntries("Video/Source");
+      break;
+    case DeviceCategory::AudioInput:
+      entries = DeviceEntries("Audio/Source");
+      break;
+    case DeviceCategory::VideoCompressor:
+    case DeviceCategory::AllFilters:
+      entries = RegistryEntries(category);
+      break;
+    case DeviceCategory::None:
+      break;
+  }
+  for (const auto& entry : entries) {
+    std::string label = entry.name;
+    if (counter && *counter > 0) label = std::to_string((*counter)++) + ":" + entry.name;
+    if (list) list->push_back(label);
+    if (wanted->empty() && (counter ? *counter : 0) >= 0) *wanted = label;
+    if (label == *wanted && element && !*element) *element = MakeElement(entry);
+  }
+  Release(entries);
+  if (!list) return -1;
+  auto it = std::find(list->begin(), list->end(), *wanted);
+  return it == list->end() ? -1 : static_cast<int>(it - list->begin());
+}
+
+int64_t FrameDurationFor(double fps) {
+  return fps > 0.01 ? static_cast<int64_t>(10000000 / fps) : 500000;
+}
+
+CaptureFormatResult SetCaptureFormat(GstCaps* device_caps, const CaptureFormatRequest& request) {
+  CaptureFormatResult out;
+  auto ask = [&](media::Subtype subtype, bool own) {
+    GstCaps* wanted = RequestCaps(own ? nullptr : CapsFormatOf(subtype), request);
+    GstCaps* meet = gst_caps_intersect(device_caps, wanted);
+    gst_caps_unref(wanted);
+    if (gst_caps_is_empty(meet)) {
+      gst_caps_unref(meet);
+      out.result = media::kTypeNotAccepted;
+      return false;
+    }
+    meet = gst_caps_fixate(meet);
+    out.result = media::kOk;
+    if (out.caps) gst_caps_unref(out.caps);
+    out.caps = meet;
+    // The device's own format is the one the fixed caps name.
+    const GstStructure* s = gst_caps_get_structure(meet, 0);
+    if (gst_structure_has_name(s, "video/x-dv")) {
+      subtype = media::Subtype::DVSD;
+    } else if (own) {
+      const char* f = gst_structure_get_string(s, "format");
+      subtype = media::SubtypeFromCapsFormat(f ? f : "").value_or(media::Subtype::Null);
+    }
+    out.host_subtype = media::SubtypeGuid(subtype);
+    out.subtype_set = true;
+    return true;
+  };
+  auto forced = media::ParseForcedFormat(request.forcc);
+  if (!forced) {
+    out.unknown_name = true;
+    ask(media::Subtype::Null, true);
+    return out;
+  }
+  if (!forced->automatic) {
+    out.red_mode = forced->red_mode;
+    ask(forced->subtype, false);
+    return out;
+  }
+  using media::Subtype;
+  if (ask(Subtype::Null, true)) return out;
+  for (Subtype s :
+       {Subtype::UYVY, Subtype::YUY2, Subtype::NV12, Subtype::I420, Subtype::IYUV, Subtype::YV12,
+        Subtype::DVSD, Subtype::RGB24, Subtype::RGB32, Subtype::Y800, Subtype::RGB8})
+    if (ask(s, false)) return out;
+  ask(Subtype::YUY2, false);
+  return out;
+}
+
+SourceSubtypeChoice ChooseSourceSubtype(const std::string& forcc) {
+  SourceSubtypeChoice choice;
+  auto forced = media::ParseForcedFormat(forcc);
+  if (!forced) return choice;
+  choice.changed = true;
+  choice.red_mode = forced->red_mode;
+  choice.host_subtype =
+      media::SubtypeGuid(forced->automatic ? media::Subtype::YUY2 : forced->subtype);
+  return choice;
+}
+
+CodecList FillCodecList(const std::string& dv_out_codec) {
+  CodecList list;
+  list.entries.push_back(kUncompressedEntry);
+  if (dv_out_codec == kUncompressedEntry) list.selected = 0;
+  std::string wanted = dv_out_codec;
+  int counter = 1;
+  int pos =
+      FindFilterByName(DeviceCategory::VideoCompressor, &list.entries, &wanted, nullptr, &counter);
+  if (list.selected < 0) list.selected = pos;
+  list.rec_mode = dv_out_codec == kUncompressedEntry ? 1 : 3;
+  return list;
+}
+
+const char* ConnectorName(int type) {
+  static const char* const kVideo[] = {
+      "Tuner", "Composite", "S-Video", "RGB", "YRYBY",   "Serial Digital", "Parallel Digital",
+      "SCSI",  "AUX",       "1394",    "USB", "Decoder", "Encoder"};
+  static const char* const kAudio[] = {"Tuner",  "Line",   "Microphone", "AES/EBU Digital",
+                                       "S/PDIF", "SCSI",   "AUX",        "1394",
+                                       "USB",    "Decoder"};
+  if (type >= 1 && type <= 13) return kVideo[type - 1];
+  if (type >= 4096 && type <= 4105) return kAudio[type - 4096];
+  return "Unknown";
+}
+
+bool IsVideoConnector(int type) {
+  return type >= 1 && type <= 13;
+}
+
+namespace {
+
+// The V4L2 node behind a device element, or "".
+std::string DeviceNode(GstElement* element) {
+  if (!element || !g_object_class_find_property(G_OBJECT_GET_CLASS(element), "device")) return "";
+  gchar* node = nullptr;
+  g_object_get(element, "device", &node, nullptr);
+  std::string out = node ? node : "";
+  g_free(node);
+  return out;
+}
+
+// Physical types of the node's inputs: a tuner input counts as "Tuner", a camera input as
+// "Composite" unless its name says otherwise.
+std::vector<std::pair<int, std::string>> V4l2Inputs(const std::string& node) {
+  std::vector<std::pair<int, std::string>> inputs;
+  if (node.empty()) return inputs;
+  int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK);
+  if (fd < 0) return inputs;
+  for (unsigned i = 0; i < 64; ++i) {
+    v4l2_input input{};
+    input.index = i;
+    if (::ioctl(fd, VIDIOC_ENUMINPUT, &input) < 0) break;
+    std::string name(reinterpret_cast<const char*>(input.name));
+    int type = input.type == V4L2_INPUT_TYPE_TUNER         ? 1
+               : name.find("S-Video") != std::string::npos ? 3
+               : name.find("USB") != std::string::npos     ? 11
+                                                           : 2;
+    inputs.emplace_back(type, name);
+  }
+  ::close(fd);
+  return inputs;
+}
+
+}  // namespace
+
+CaptureInputs ListCrossbarInputs(GstElement* video_device, GstElement*, int, int) {
+  CaptureInputs out;
+  int video = 0;
+  int audio = 0;
+  for (const auto& [type, name] : V4l2Inputs(DeviceNode(video_device))) {
+    std::string label =
+        std::to_string((IsVideoConnector(type) ? ++video : ++audio)) + ":" + ConnectorName(type);
+    (IsVideoConnector(type) ? out.video : out.audio).push_back(label);
+  }
+  return out;
+}
+
+bool RouteCrossbars(GstElement* video_device, GstElement*, int vpin, int) {
+  const std::string node = DeviceNode(video_device);
+  auto inputs = V4l2Inputs(node);
+  int counter = 0;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    if (inputs[i].first >= 4096) continue;
+    if (counter++ != vpin) continue;
+    int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK);
+    if (fd < 0) return false;
+    int index = static_cast<int>(i);
+    bool ok = ::ioctl(fd, VIDIOC_S_INPUT, &index) == 0;
+    ::close(fd);
+    return ok;
+  }
+  return false;
+}
+
+}  // namespace orvanta::capture

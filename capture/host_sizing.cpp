@@ -1,0 +1,47 @@
+#include "capture/host_sizing.h"
+
+#include <cstdio>
+
+#include "capture/media/subtypes.h"
+
+namespace orvanta::capture {
+
+bool AveragingWeights(int smspeed, int32_t* keep, int32_t* take) {
+  static constexpr int kSteps[] = {1, 2, 3, 5, 9, 17};
+  if (smspeed < 1 || smspeed > 6) return false;
+  const int m = kSteps[smspeed - 1];
+  *keep = 512 - m;
+  *take = 16384 * m;
+  return true;
+}
+
+HostSizing SizeHostBuffers(const DetectionBlock& block, bool audio, int smspeed) {
+  HostSizing s;
+  const int64_t area = static_cast<int64_t>(block.cx) * block.cy;
+  s.pixels = static_cast<int32_t>((area + 3) / 4 * 4);
+  s.frame_bytes = media::FrameBytes(block.host_subtype, s.pixels);
+  s.ring_count = block.fs_head + block.fs_diff + block.dmin + 15;
+  char text[160];
+  if (s.ring_count >= kRingMax) {
+    std::snprintf(text, sizeof text, "UM013: Insufficient memory , too big frame space %d",
+                  s.ring_count);
+    s.refusal = text;
+    return s;
+  }
+  if (s.ring_count * s.frame_bytes > kRingBytesLimit) {
+    s.refusal = "UM313: Memory space limit. Please reduce Head or Frame size Xi Yi";
+    return s;
+  }
+  s.bands = block.cy > 1080 && block.cy % 16 == 0 ? 16 : 8;
+  if (audio) {
+    s.audio_chunk_bytes =
+        block.fps < 0.01 ? 98304 : static_cast<int32_t>((192000 / block.fps + 4095) / 4096) * 4096;
+    s.audio_chunk_count = block.fps >= 0.01 ? s.ring_count * 2 : s.ring_count;
+  }
+  s.has_weights = AveragingWeights(smspeed, &s.avr_keep, &s.avr_take);
+  s.warmup = block.fps >= 0.01 ? static_cast<int32_t>(block.sm_on ? 4 * block.fps : block.fps) : 30;
+  s.fps = block.fps > 120 ? 120 : block.fps;
+  return s;
+}
+
+}  // namespace orvanta::capture
