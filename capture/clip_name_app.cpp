@@ -3,20 +3,20 @@
 // cannot be made.
 #include "app/app_params.h"
 #include "app/messages.h"
+#include "app/text_utf.h"
 #include "capture/clip_name.h"
-#include "products/utf16_text.h"
 
 namespace orvanta {
 
 ClipNameSettings ClipNameSettingsFrom(const AppParams& ap, const DetectionBlock& block,
                                       const std::string& extension) {
   ClipNameSettings s;
-  s.db_dir = Utf8FromField(ap.db_dir);
+  s.db_dir = Utf16ToUtf8(FieldText(ap.db_dir));
   s.db_ymddir = ap.db_ymddir != 0;
   s.db_night = ap.db_night != 0;
-  s.ccode = Utf8FromField(ap.ccode);
-  s.lid = Utf8FromField(block.lid);
-  s.cid = Utf8FromField(block.cid);
+  s.ccode = Utf16ToUtf8(FieldText(ap.ccode));
+  s.lid = Utf16ToUtf8(FieldText(block.lid));
+  s.cid = Utf16ToUtf8(FieldText(block.cid));
   s.extension = extension;
   return s;
 }

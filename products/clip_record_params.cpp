@@ -1,7 +1,7 @@
 // Reading the record's inputs from the block and the application parameters.
 #include "app/app_params.h"
+#include "app/text_utf.h"
 #include "products/clip_record.h"
-#include "products/utf16_text.h"
 
 namespace orvanta {
 
@@ -14,8 +14,8 @@ ClipRecordInputs ClipRecordInputsFrom(const DetectionBlock& block, const AppPara
   in.clip_frames = block.clip_frames;
   in.trig_dlev = block.trig_dlev;
   in.late_frames = block.late_frames;
-  in.fourcc = Utf8FromField(block.fourcc);
-  in.fourcc_original = Utf8FromField(block.fourcc_original);
+  in.fourcc = Utf16ToUtf8(FieldText(block.fourcc));
+  in.fourcc_original = Utf16ToUtf8(FieldText(block.fourcc_original));
   // A damaged count must not read past the log.
   const int count = block.timelog_count < 0             ? 0
                     : block.timelog_count > kTimeLogMax ? kTimeLogMax
@@ -38,16 +38,16 @@ ClipRecordInputs ClipRecordInputsFrom(const DetectionBlock& block, const AppPara
   in.rtspinmode = block.rtspinmode;
   in.interlace = ap.interlace;
   in.bbf = ap.bbf;
-  in.dv_out_codec = Utf8FromField(ap.dv_out_codec);
-  in.inputname = Utf8FromField(ap.inputname);
-  in.ccode = Utf8FromField(ap.ccode);
-  in.lid = Utf8FromField(block.lid);
-  in.oname = Utf8FromField(ap.oname);
-  in.cid = Utf8FromField(block.cid);
-  in.cname = Utf8FromField(block.cname);
-  in.lname = Utf8FromField(block.lname);
-  in.hname = Utf8FromField(ap.hname);
-  in.comment = Utf8FromField(ap.comment);
+  in.dv_out_codec = Utf16ToUtf8(FieldText(ap.dv_out_codec));
+  in.inputname = Utf16ToUtf8(FieldText(ap.inputname));
+  in.ccode = Utf16ToUtf8(FieldText(ap.ccode));
+  in.lid = Utf16ToUtf8(FieldText(block.lid));
+  in.oname = Utf16ToUtf8(FieldText(ap.oname));
+  in.cid = Utf16ToUtf8(FieldText(block.cid));
+  in.cname = Utf16ToUtf8(FieldText(block.cname));
+  in.lname = Utf16ToUtf8(FieldText(block.lname));
+  in.hname = Utf16ToUtf8(FieldText(ap.hname));
+  in.comment = Utf16ToUtf8(FieldText(ap.comment));
   in.lng = ap.lng;
   in.lat = ap.lat;
   in.alt = ap.alt;

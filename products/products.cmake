@@ -9,6 +9,5 @@ add_library(orvanta_products STATIC
   ${CMAKE_CURRENT_LIST_DIR}/file_owner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/frame_layout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/jpeg_file.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/thumbnail.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/utf16_text.cpp)
-target_link_libraries(orvanta_products PUBLIC PkgConfig::TURBOJPEG)
+  ${CMAKE_CURRENT_LIST_DIR}/thumbnail.cpp)
+target_link_libraries(orvanta_products PUBLIC orvanta_app PkgConfig::TURBOJPEG)

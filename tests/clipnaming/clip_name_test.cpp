@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/messages.h"
 #include "tests/products/temp_dir.h"
 
 namespace orvanta {
@@ -104,11 +105,33 @@ TEST(ClipNameTest, OverlongNameIsRefusedNotCut) {
   EXPECT_FALSE(FormClipName(s, At(2024, 1, 2, 2, 10, 0), 'M', '_').ok());
 }
 
-TEST(ClipNameTest, DayDirIsKeptForOtherParts) {
+TEST(ClipNameTest, EngineNameKeepsDayDirAndEndsOnFailure) {
+  TempDir db;
   SetDayDir("");
-  EXPECT_EQ(DayDir(), "");
-  SetDayDir("/clips/2024/202401/20240101");
-  EXPECT_EQ(DayDir(), "/clips/2024/202401/20240101");
+  const ClipNameSettings s{db.path(), true, true, "JP", "TK01", "C1", ".avi"};
+  const ClipNameParts parts = ClipName(s, At(2024, 1, 2, 2, 10, 0), 'T', '_');
+  EXPECT_EQ(DayDir(), db / "2024/202401/20240101");
+  EXPECT_EQ(parts.path, db / "2024/202401/20240101/T20240102_021000_JPTK01_C1.avi");
+
+  // A date directory that cannot be made is the fatal report.
+  struct Ended {
+    int code;
+  };
+  std::string shown;
+  const MessageHandler saved_handler =
+      SetMessageHandler({nullptr, [&](const std::string& text) { shown = text; }});
+  const FatalExit saved_exit = SetFatalExit([](int code) { throw Ended{code}; });
+  testing::WriteText(db / "2025", "");
+  try {
+    ClipName(s, At(2025, 6, 1, 22, 0, 0), 'T', '_');
+    ADD_FAILURE() << "no fatal end";
+  } catch (const Ended& e) {
+    EXPECT_EQ(e.code, -9);
+  }
+  SetFatalExit(saved_exit);
+  SetMessageHandler(saved_handler);
+  EXPECT_EQ(shown, "Cannot Create Date Dir " + db / "2025/202506");
+  EXPECT_EQ(DayDir(), db / "2024/202401/20240101");
 }
 
 }  // namespace

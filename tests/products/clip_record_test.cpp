@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "app/app_params.h"
+#include "app/text_utf.h"
 #include "tests/products/temp_dir.h"
 
 namespace orvanta {
@@ -123,6 +125,28 @@ TEST(ClipRecordTest, SourceKindsTimeZoneAndTextOff) {
   EXPECT_EQ(Lines(text).back(), "</orvanta_V5_record>");
   clip.in.rtspinmode = 0;
   EXPECT_NE(FormatClipRecord(clip.in, 29.97).find(" source_type=\"url\" "), std::string::npos);
+}
+
+TEST(ClipRecordTest, InputsFromBlockAndParameters) {
+  auto block = std::make_unique<DetectionBlock>();
+  auto ap = std::make_unique<AppParams>();
+  SetField(block->lid, u"TK01");
+  SetField(block->cname, u"\u661f\u7a7a");  // camera names may be any text
+  SetField(ap->ccode, u"JP");
+  block->timelog[0] = {1704161405, 678, 33};
+  block->timelog_count = 1;
+  ClipRecordInputs in = ClipRecordInputsFrom(*block, *ap, -32400);
+  EXPECT_EQ(in.lid, "TK01");
+  EXPECT_EQ(in.cname, "\xE6\x98\x9F\xE7\xA9\xBA");
+  EXPECT_EQ(in.ccode, "JP");
+  EXPECT_EQ(in.tz_bias, -32400);
+  ASSERT_EQ(in.timelog.size(), 1u);
+  EXPECT_EQ(in.timelog[0].ms, 678);
+  // A damaged count never reads past the log.
+  block->timelog_count = 5000;
+  EXPECT_EQ(ClipRecordInputsFrom(*block, *ap, 0).timelog.size(), 2000u);
+  block->timelog_count = -3;
+  EXPECT_TRUE(ClipRecordInputsFrom(*block, *ap, 0).timelog.empty());
 }
 
 TEST(ClipRecordTest, TextValuesAreEscaped) {
