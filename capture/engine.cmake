@@ -15,7 +15,7 @@ else()
   add_library(orvanta_capture INTERFACE)
 endif()
 target_link_libraries(orvanta_capture PUBLIC orvanta_media orvanta_app orvanta_clipnaming
-                      orvanta_products)
+                      orvanta_products orvanta_ftp)
 if(TARGET Qt6::Core)
   target_link_libraries(orvanta_capture PUBLIC Qt6::Core)
 endif()

@@ -1,0 +1,284 @@
+#include "capture/live_thread.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QStringList>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+#include "app/messages.h"
+#include "app/text_utf.h"
+#include "capture/clip_end_rules.h"
+#include "capture/clip_name.h"
+#include "capture/graph_error_log.h"
+#include "products/bmp_file.h"
+#include "products/clip_record.h"
+#include "products/compose_image.h"
+#include "products/ftp_upload.h"
+#include "products/jpeg_file.h"
+#include "products/thumbnail.h"
+
+namespace orvanta::capture {
+namespace {
+
+template <size_t N>
+std::string Text(const char16_t (&field)[N]) {
+  return Utf16ToUtf8(FieldText(field));
+}
+
+void Pause(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+CLiveThread::CLiveThread(AppContext& app, CaptureState& state, CaptureHooks& hooks,
+                         LiveController& page)
+    : app_(app),
+      ib_(app.ib),
+      ap_(app.ap),
+      state_(state),
+      hooks_(hooks),
+      page_(page),
+      graph_(app, state, hooks),
+      uploader_(std::make_unique<ftp::FtpUploader>()) {
+  hooks_.clip_end = [this] { PostClipEnd(); };
+  if (!hooks_.stop_action) hooks_.stop_action = [this] { page_.Stop(); };
+  if (!hooks_.detect_action) hooks_.detect_action = [this] { page_.Detect(); };
+  if (!hooks_.preview_action) hooks_.preview_action = [this] { page_.Preview(); };
+}
+
+CLiveThread::~CLiveThread() {
+  if (thread_.isRunning()) {
+    Post(kShutdown);
+    thread_.wait();
+  }
+}
+
+void CLiveThread::Start() {
+  moveToThread(&thread_);
+  QObject::connect(&thread_, &QThread::started,
+                   [this] { ib_.host_thread_id = static_cast<int32_t>(::syscall(SYS_gettid)); });
+  thread_.start();
+}
+
+void CLiveThread::Post(int command) {
+  QCoreApplication::postEvent(this, new LiveCommandEvent(command));
+}
+
+void CLiveThread::PostClipEnd() {
+  QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kClipEndEvent)));
+}
+
+void CLiveThread::Wait() {
+  thread_.wait();
+}
+
+void CLiveThread::customEvent(QEvent* event) {
+  if (event->type() == static_cast<QEvent::Type>(kClipEndEvent)) {
+    FinishClip();
+    return;
+  }
+  if (event->type() != static_cast<QEvent::Type>(kLiveCommandEvent)) return;
+  switch (static_cast<LiveCommandEvent*>(event)->command()) {
+    case kStartGraph:
+      StartCapture();
+      break;
+    case kStopGraph:
+      StopCapture();
+      break;
+    case kDetectOn:
+      ib_.timer_rec = 0;
+      ib_.detect_on = 1;
+      break;
+    case kDetectOff:
+      ib_.detect_on = 0;
+      break;
+    case kForceRecOn:
+      ib_.force_rec = 1;
+      break;
+    case kForceRecOff:
+      ib_.force_rec = 0;
+      break;
+    case kShutdown:
+      StopCapture();
+      state_.live_done = 1;
+      thread_.quit();
+      break;
+    default:
+      break;
+  }
+}
+
+void CLiveThread::StartCapture() {
+  ib_.timer_rec = 0;
+  FrameClockSettings clock{ib_.si_cdate != 0, ib_.si_utc != 0,    ap_.si_yyyymmdd,
+                           ap_.si_hhmmss,     app_.state.tz_bias, app_.state.tz_dst};
+  ib_.time_offset = FrameClockOffset(clock, static_cast<int64_t>(std::time(nullptr)));
+  if (graph_.BuildLiveGraph() != 0) return;
+  media::Result r = graph_.Run();
+  if (media::Failed(r))
+    ReportMessage("UE041: Couldn't run the graph! hr=0x%x", static_cast<unsigned>(r));
+}
+
+void CLiveThread::DeleteRecordingFile() {
+  if (state_.rec_file.empty()) return;
+  std::remove(state_.rec_file.c_str());
+  state_.rec_file.clear();
+}
+
+void CLiveThread::StopCapture() {
+  ib_.output_hold = 1;
+  if (graph_.exists()) {
+    media::Result r = graph_.Stop();
+    if (ib_.snap_valid && ib_.snapshot) {
+      state_.live_image.Resize(ib_.cx, ib_.cy);
+      ComposeSnapshotImage(ib_, state_.live_image);
+      ib_.snap_valid = 0;
+    }
+    if (media::Failed(r))
+      ReportMessage("UE004: DxErr Couldn't stop the graph!  hr=0x%x", static_cast<unsigned>(r));
+    state_.rec_mode = 0;
+    graph_.ReleaseLiveGraph();
+  }
+  if (ib_.end_status == 0) DeleteRecordingFile();
+}
+
+void CLiveThread::FinishClip() {
+  if (!graph_.exists()) return;
+  const bool restart_whole = ib_.filterinmode && !ib_.continuousdetection;
+  int resume = 0;
+  if (restart_whole) {
+    resume = page_.live_state();
+    graph_.Stop();
+    if (hooks_.stop_action) hooks_.stop_action();
+  } else {
+    media::Result r = graph_.StopForClip();
+    if (media::Failed(r))
+      ReportMessage("UE040: Couldn't stop the graph!  hr=0x%x", static_cast<unsigned>(r));
+    graph_.TearDownRecordBranch();
+  }
+  const int end_status = ib_.end_status;
+  if (end_status != 1) DeleteRecordingFile();
+
+  std::string final_path;
+  if (end_status != 0) {
+    const std::string old_name = state_.rec_file;
+    ClipNameSettings names = ClipNameSettingsFrom(
+        ap_, ib_,
+        RecordingExtension(state_.rec_mode, Utf16ToUtf8(FieldText(app_.state.out_ext,
+                                                                  std::size(app_.state.out_ext)))));
+    ClipNameParts parts =
+        ClipName(names, static_cast<int64_t>(ib_.trig_sec), 'M', ClipSeparator(ib_.trig_kind));
+    final_path = parts.path;
+    const int m = ib_.trig_kind == 3 ? 0 : parts.minute_stamp;
+    const bool keep_video = !(ib_.trig_kind == 3 && ap_.tt_sonly);
+    if (end_status == 1) {
+      if (!keep_video) {
+        if (!old_name.empty()) std::remove(old_name.c_str());
+      } else if (old_name != final_path && !old_name.empty()) {
+        std::rename(old_name.c_str(), final_path.c_str());
+      }
+      if (hooks_.add_new_clip) hooks_.add_new_clip(final_path);
+    }
+    if ((ap_.leavelong || end_status == 1) && end_status != -2) {
+      const bool ftp_ok = FtpAllowed(ap_.ftp_on != 0, ap_.ftp_minmin, m, &state_.last_ftp_minute);
+      const std::string base = final_path.substr(0, final_path.size() - 4);
+      Image24& image = state_.live_image;
+      image.Resize(ib_.cx, ib_.cy);
+      ftp::ClipImages send;
+      send.hhmm = parts.hhmm;
+      send.trig_kind = ib_.trig_kind;
+      send.day_dir = DayDir();
+      if (ib_.im_map) {
+        ComposeMapImage(ib_, image);
+        WriteBmp24(base + "M.bmp", image);
+      }
+      if (ib_.im_snap || ib_.im_peak) {
+        ComposeSnapshotImage(ib_, image);
+        ib_.snap_valid = 0;
+        const std::string bmp = base + (ib_.im_snap ? "S.bmp" : "P.bmp");
+        if (ap_.jpg) {
+          const std::string jpeg = bmp.substr(0, bmp.size() - 3) + "jpg";
+          WriteBmp24(bmp, image);
+          ConvertBmpToJpeg(bmp, jpeg);
+          if (!ap_.bmp) std::remove(bmp.c_str());
+          if (ftp_ok && ap_.ftp_jpg) send.full_jpeg = jpeg;
+        } else if (ap_.bmp) {
+          WriteBmp24(bmp, image);
+        }
+        if (ap_.thumbnail) {
+          ThumbnailOptions options;
+          options.width = ap_.sj_cx;
+          options.height = ap_.sj_cy;
+          options.mark_hits = ib_.im_map && ap_.tmark;
+          options.draw_box = ap_.tmark != 0;
+          MakeThumbnail(base + "T.jpg", image, ib_.hit_map, options);
+          if (ftp_ok && ap_.ftp_small) send.thumbnail_jpeg = base + "T.jpg";
+        }
+      }
+      if (!send.full_jpeg.empty() || !send.thumbnail_jpeg.empty()) {
+        ftp::FtpOutcome outcome = ftp::SendClipImages(*uploader_, ap_, send);
+        if (!outcome.status_suffix.empty()) page_.set_status_suffix(outcome.status_suffix);
+      }
+      if (hooks_.open_latest_clip) hooks_.open_latest_clip();
+    }
+    state_.rec_file.clear();
+  }
+
+  if (end_status == 1) {
+    const std::string xml = ClipProductPath(final_path, ".xml");
+    ClipRecordOutcome outcome =
+        WriteClipRecord(xml, final_path, ClipRecordInputsFrom(ib_, ap_, app_.state.tz_bias));
+    if (!outcome.message.empty()) ReportMessage("%s", outcome.message.c_str());
+    const std::string bat = Text(ap_.bat);
+    if (ap_.action && !bat.empty()) RunActionCommand(final_path);
+    if (hooks_.clip_finished) {
+      const bool keep_video = !(ib_.trig_kind == 3 && ap_.tt_sonly);
+      hooks_.clip_finished(keep_video ? final_path : xml);
+    }
+  }
+
+  if (restart_whole) {
+    Pause(100);
+    if (resume == kDetecting) {
+      if (hooks_.detect_action) hooks_.detect_action();
+    } else if (hooks_.preview_action) {
+      hooks_.preview_action();
+    }
+    return;
+  }
+  if (!graph_.BuildRecordBranch()) {
+    if (hooks_.stop_action) hooks_.stop_action();
+    return;
+  }
+  ib_.late_frames = 0;
+  media::Result first = graph_.Run();
+  if (!media::Failed(first)) return;
+  AppendRestartLog(app_.state.startupDir, first);
+  Pause(100);
+  StopCapture();
+  Pause(100);
+  if (graph_.BuildLiveGraph() == 0 && media::Failed(graph_.Run()))
+    ReportMessage("Couldn't restart the graph!  hr=0x%x", static_cast<unsigned>(first));
+}
+
+void CLiveThread::RunActionCommand(const std::string& final_path) {
+  ActionCommand command = ParseActionCommand(Text(ap_.bat), final_path);
+  std::string program = command.program;
+  // A program named without a directory is looked for in the start-up directory first.
+  if (program.find('/') == std::string::npos) {
+    const std::string local = app_.state.startupDir + "/" + program;
+    if (::access(local.c_str(), X_OK) == 0) program = local;
+  }
+  QStringList arguments;
+  for (const auto& a : command.arguments) arguments << QString::fromStdString(a);
+  QProcess::startDetached(QString::fromStdString(program), arguments);
+}
+
+}  // namespace orvanta::capture

@@ -1,0 +1,78 @@
+// CLiveThread: the worker that owns the live graph. Commands from the pages and the
+// schedule, and the detection filter's end-of-clip notice, arrive as events on its own
+// queue and are handled one at a time in posting order; nothing else touches the graph.
+#pragma once
+
+#include <QEvent>
+#include <QObject>
+#include <QThread>
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "app/app_params.h"
+#include "capture/capture_state.h"
+#include "capture/live_commands.h"
+#include "capture/live_controller.h"
+#include "capture/live_graph.h"
+
+namespace orvanta::ftp {
+class FtpUploader;
+}
+
+namespace orvanta::capture {
+
+class LiveCommandEvent : public QEvent {
+ public:
+  explicit LiveCommandEvent(int command)
+      : QEvent(static_cast<QEvent::Type>(kLiveCommandEvent)), command_(command) {}
+  int command() const { return command_; }
+
+ private:
+  int command_;
+};
+
+class CLiveThread : public QObject {
+ public:
+  // `page` performs the live page's actions (Stop after failures, Detect or Preview to
+  // resume). `hooks` are the window's seams; the thread fills in clip_end and the actions.
+  CLiveThread(AppContext& app, CaptureState& state, CaptureHooks& hooks, LiveController& page);
+  ~CLiveThread() override;
+
+  // Starts the thread with its own event loop; host_thread_id names it.
+  void Start();
+  // Posts a LiveCommand (thread-safe).
+  void Post(int command);
+  // Posts ClipEnd (thread-safe; called on the detection filter's streaming thread).
+  void PostClipEnd();
+  // Waits until the thread has ended after Shutdown.
+  void Wait();
+
+  // The graph's events, read on the thread that owns the pages.
+  void HandleGraphEvents() { graph_.HandleGraphEvents(); }
+
+  ftp::FtpUploader& uploader() { return *uploader_; }
+  LiveGraph& graph() { return graph_; }
+
+ protected:
+  void customEvent(QEvent* event) override;
+
+ private:
+  void StartCapture();
+  void StopCapture();
+  void FinishClip();
+  void DeleteRecordingFile();
+  void RunActionCommand(const std::string& final_path);
+
+  AppContext& app_;
+  DetectionBlock& ib_;
+  AppParams& ap_;
+  CaptureState& state_;
+  CaptureHooks& hooks_;
+  LiveController& page_;
+  LiveGraph graph_;
+  std::unique_ptr<ftp::FtpUploader> uploader_;
+  QThread thread_;
+};
+
+}  // namespace orvanta::capture
