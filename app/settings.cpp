@@ -260,7 +260,6 @@ void ApplyMissingSettingsFile(AppContext& app) {
 }
 
 bool LoadSettings(AppContext& app) {
-  AppParams& ap = app.ap;
   app.uty.SetStartupDir(app.state.startupDir);
   const ReadResult read = app.uty.ReadFile(app.state.settingsFileName);
   if (!read.ok()) {
@@ -270,18 +269,26 @@ bool LoadSettings(AppContext& app) {
     ApplyMissingSettingsFile(app);
     return false;
   }
+  ApplyLoadedImage(app);
+  return true;
+}
 
+void ApplyLoadedImage(AppContext& app) {
+  AppParams& ap = app.ap;
   for (auto keys : {MainKeys(), GroupKeys()}) {
     for (const SettingsKey& key : keys) ReadKey(app, key);
   }
   app.state.forcc_index = FormatIndex(ap.forcc);
-  if (ap.installdate[0] == u'\0') {
+  // A password scrambled under another file's install date cannot be read:
+  // a file without one gets a new date and no password.
+  const bool new_install_date = ap.installdate[0] == u'\0';
+  if (new_install_date) {
     SetField(ap.installdate, MakeInstallDate());
     SetField(ap.rtsp_pword, u"");
   }
   for (const SettingsKey& key : GroupKeys()) {
     if (key.type != KeyType::Scrambled) continue;
-    if (key.scramble_key == ScrambleKeyString::InstallDate && ap.installdate[0] == u'\0') continue;
+    if (key.scramble_key == ScrambleKeyString::InstallDate && new_install_date) continue;
     ReadScrambled(app, key);
   }
   std::fill(std::begin(app.ib.cid) + 2, std::end(app.ib.cid), u'\0');
@@ -297,7 +304,6 @@ bool LoadSettings(AppContext& app) {
                   app.state.settingsFileName.c_str(), app.uty.damaged_at());
   }
   if (app.state.on_loaded) app.state.on_loaded(app);
-  return true;
 }
 
 std::vector<SaveRecord> BuildSaveRecords(AppContext& app) {

@@ -24,6 +24,10 @@ bool RecordsFit(const std::vector<SaveRecord>& records);
 // made when empty, UM071 for a name other than the default.
 void ApplyMissingSettingsFile(AppContext& app);
 
+// Applies the image that app.uty holds, as a load does after reading the
+// file (every key, install date, account values, directories, window).
+void ApplyLoadedImage(AppContext& app);
+
 // " yyyymmdd_hhmmss" of the current UTC time.
 std::u16string MakeInstallDate();
 
