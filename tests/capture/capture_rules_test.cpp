@@ -1,0 +1,256 @@
+// The capture engine's plain rules: buffer sizing and limits, the action command, the FTP
+// spacing, the frame clock, the error log text and the live page's state machine.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "capture/clip_end_rules.h"
+#include "capture/device_catalogue.h"
+#include "capture/graph_error_log.h"
+#include "capture/host_sizing.h"
+#include "capture/live_commands.h"
+#include "capture/live_controller.h"
+#include "capture/media/subtypes.h"
+
+namespace orvanta::capture {
+namespace {
+
+DetectionBlock SizedBlock(int cx, int cy, media::Subtype subtype) {
+  DetectionBlock b{};
+  b.cx = cx;
+  b.cy = cy;
+  b.fs_head = 20;
+  b.fs_diff = 1;
+  b.dmin = 2;
+  b.fps = 30;
+  b.host_subtype = media::SubtypeGuid(subtype);
+  return b;
+}
+
+TEST(HostSizing, RingLimitIsRefusedAtFiveHundred) {
+  DetectionBlock b = SizedBlock(640, 480, media::Subtype::YUY2);
+  b.fs_head = 400;
+  b.fs_diff = 80;
+  b.dmin = 4;
+  HostSizing s = SizeHostBuffers(b, false, 2);
+  EXPECT_EQ(s.ring_count, 499);
+  EXPECT_TRUE(s.refusal.empty());
+  b.dmin = 5;
+  s = SizeHostBuffers(b, false, 2);
+  EXPECT_EQ(s.refusal, "UM013: Insufficient memory , too big frame space 500");
+}
+
+TEST(HostSizing, TwoGigabyteRingIsRefused) {
+  DetectionBlock b = SizedBlock(3840, 2560, media::Subtype::RGB32);  // 39 MB a frame
+  b.fs_head = 60;
+  EXPECT_EQ(SizeHostBuffers(b, false, 2).refusal,
+            "UM313: Memory space limit. Please reduce Head or Frame size Xi Yi");
+}
+
+TEST(HostSizing, FrameBytesBandsAudioAndWarmup) {
+  struct Case {
+    int cx, cy;
+    media::Subtype subtype;
+    double fps;
+    bool audio;
+    int sm_on;
+    int64_t frame_bytes;
+    int bands;
+    int chunk_bytes, chunk_count, warmup;
+    double capped_fps;
+  } cases[] = {
+      {1920, 1088, media::Subtype::YUY2, 30, false, 0, 1920 * 1088 * 2, 16, 0, 0, 30, 30},
+      {1920, 1080, media::Subtype::NV12, 25, true, 1, 1920 * 1080 * 3 / 2, 8, 8192, 76, 100, 25},
+      {1920, 1090, media::Subtype::Y800, 0, true, 0, 1920 * 1090, 8, 98304, 38, 30, 0},
+      {385, 289, media::Subtype::RGB24, 240, false, 0, 111268 * 3, 8, 0, 0, 240, 120},
+      {2560, 1440, media::Subtype::RGB32, 30, false, 0, 2560 * 1440 * 4, 16, 0, 0, 30, 30},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.cx << "x" << c.cy << " fps " << c.fps);
+    DetectionBlock b = SizedBlock(c.cx, c.cy, c.subtype);
+    b.fps = c.fps;
+    b.sm_on = c.sm_on;
+    HostSizing s = SizeHostBuffers(b, c.audio, 2);
+    EXPECT_EQ(s.frame_bytes, c.frame_bytes);
+    EXPECT_EQ(s.bands, c.bands);
+    EXPECT_EQ(s.audio_chunk_bytes, c.chunk_bytes);
+    EXPECT_EQ(s.audio_chunk_count, c.chunk_count);
+    EXPECT_EQ(s.warmup, c.warmup);
+    EXPECT_EQ(s.fps, c.capped_fps);
+  }
+}
+
+TEST(HostSizing, AveragingWeightsFollowTheSpeed) {
+  const int32_t keep[] = {511, 510, 509, 507, 503, 495};
+  const int32_t take[] = {16384, 32768, 49152, 81920, 147456, 278528};
+  for (int speed = 1; speed <= 6; ++speed) {
+    int32_t k = 0, t = 0;
+    ASSERT_TRUE(AveragingWeights(speed, &k, &t));
+    EXPECT_EQ(k, keep[speed - 1]);
+    EXPECT_EQ(t, take[speed - 1]);
+  }
+  int32_t k = 7, t = 7;
+  EXPECT_FALSE(AveragingWeights(0, &k, &t));
+  EXPECT_FALSE(AveragingWeights(7, &k, &t));
+  EXPECT_EQ(k, 7);
+}
+
+TEST(ActionCommand, ClipPathReplacesTheMarkerUpToItsFirstDot) {
+  ActionCommand c = ParseActionCommand("Action.sh %X", "/d/c/M20240101_010203_JPABC_C1.avi");
+  EXPECT_EQ(c.program, "Action.sh");
+  EXPECT_EQ(c.arguments, std::vector<std::string>{"/d/c/M20240101_010203_JPABC_C1"});
+  // Spaces in the path stay inside one argument; a lone '%' is copied.
+  c = ParseActionCommand("notify   -t 5% %X.done", "/my clips/M1.avi");
+  EXPECT_EQ(c.program, "notify");
+  EXPECT_EQ(c.arguments, (std::vector<std::string>{"-t", "5%", "/my clips/M1.done"}));
+  c = ParseActionCommand("run-alone", "/x/M1.avi");
+  EXPECT_TRUE(c.arguments.empty());
+}
+
+TEST(FtpSpacing, MinimumMinutesBetweenUploads) {
+  int32_t last = 0;
+  EXPECT_TRUE(FtpAllowed(true, 10, 100, &last));
+  EXPECT_FALSE(FtpAllowed(true, 10, 105, &last));
+  EXPECT_TRUE(FtpAllowed(true, 10, 111, &last));
+  EXPECT_EQ(last, 111);
+  // Timer clips (minute stamp 0) always send and never move the stamp.
+  EXPECT_TRUE(FtpAllowed(true, 10, 0, &last));
+  EXPECT_EQ(last, 111);
+  EXPECT_FALSE(FtpAllowed(false, 10, 500, &last));
+  EXPECT_EQ(last, 0);
+  EXPECT_TRUE(FtpAllowed(true, 0, 7, &last));
+  EXPECT_EQ(last, 7);
+}
+
+TEST(FrameClock, OffsetByClockKind) {
+  FrameClockSettings s;
+  s.tz_bias = -32400;  // nine hours east
+  EXPECT_EQ(FrameClockOffset(s, 1'700'000'000), -32400);
+  s.si_utc = true;
+  EXPECT_EQ(FrameClockOffset(s, 1'700'000'000), 0);
+  // A clock set by hand reads the entered local time at "now".
+  s.si_cdate = true;
+  s.si_yyyymmdd = 20111231;
+  s.si_hhmmss = 235959;
+  const int64_t now = 1'700'000'000;
+  const int64_t offset = FrameClockOffset(s, now);
+  std::tm t{};
+  t.tm_year = 111;
+  t.tm_mon = 11;
+  t.tm_mday = 31;
+  t.tm_hour = 23;
+  t.tm_min = 59;
+  t.tm_sec = 59;
+  t.tm_isdst = 0;
+  EXPECT_EQ(now - offset, std::mktime(&t) - s.tz_bias);
+}
+
+TEST(GraphErrorLog, FormatCarriesCodeResultSettingsAndFormatError) {
+  GraphErrorReport r;
+  r.code = 351;
+  r.result = media::kTypeNotAccepted;
+  r.cx = 720;
+  r.cy = 480;
+  r.fps = 29.97;
+  r.video_device = "1:Cam";
+  r.audio_device = "--";
+  r.codec = "AVI(uncompressed)";
+  r.fourcc = "";
+  r.format_error = "Xi 720 x Yi 480 not match 640 x 480";
+  EXPECT_EQ(FormatGraphErrorLog(r),
+            "error at 351 msg This media type is not accepted  hr 0x8004022a\n cx 720 cy 480 fps "
+            "29.970000 \n[video] 1:Cam [audio] -- [codec] AVI(uncompressed) [format] \n"
+            "error str:Xi 720 x Yi 480 not match 640 x 480\n");
+  EXPECT_EQ(ResultMessage(0x1234), "Unknown Error: 0x1234");
+  EXPECT_EQ(ResultMessage(5), "Unknown Error: 0x 5");
+}
+
+TEST(Catalogue, FormatsDurationsAndConnectors) {
+  EXPECT_EQ(FrameDurationFor(25), 400000);
+  EXPECT_EQ(FrameDurationFor(0), 500000);
+  auto r = media::ParseForcedFormat("yuy2R");
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->subtype, media::Subtype::YUY2);
+  EXPECT_EQ(r->red_mode, 1);
+  EXPECT_EQ(media::ParseForcedFormat("YUY2")->red_mode, 0);
+  EXPECT_TRUE(media::ParseForcedFormat("auto")->automatic);
+  EXPECT_FALSE(media::ParseForcedFormat("HEVC"));
+  SourceSubtypeChoice auto_choice = ChooseSourceSubtype("");
+  EXPECT_TRUE(media::SameGuid(auto_choice.host_subtype, media::SubtypeGuid(media::Subtype::YUY2)));
+  EXPECT_FALSE(ChooseSourceSubtype("HEVC").changed);
+  EXPECT_STREQ(ConnectorName(3), "S-Video");
+  EXPECT_STREQ(ConnectorName(4098), "Microphone");
+  EXPECT_STREQ(ConnectorName(20), "Unknown");
+  EXPECT_FALSE(IsVideoConnector(20));
+}
+
+struct PageProbe {
+  std::vector<int> posted;
+  int refresh_ms = -1;
+  int holdoff = 0;
+  int ftp_cleared = 0;
+};
+
+LivePageHooks Hooks(PageProbe& p) {
+  LivePageHooks h;
+  h.post = [&p](int c) { p.posted.push_back(c); };
+  h.start_refresh = [&p](int ms) { p.refresh_ms = ms; };
+  h.set_schedule_holdoff = [&p](int n) { p.holdoff = n; };
+  h.clear_ftp_failure = [&p] { ++p.ftp_cleared; };
+  return h;
+}
+
+TEST(LiveController, ActionsPostCommandsAndMoveTheState) {
+  DetectionBlock b{};
+  b.fps = 30;
+  PageProbe p;
+  LiveController page(b, Hooks(p));
+  page.Preview();
+  EXPECT_EQ(page.live_state(), kPreviewing);
+  EXPECT_EQ(b.warmup, 1);
+  EXPECT_EQ(p.refresh_ms, 120);
+  EXPECT_FALSE(page.buttons().preview);
+  // Detect while previewing only arms detection; the graph is not started again.
+  page.Detect();
+  EXPECT_EQ(page.live_state(), kDetecting);
+  EXPECT_EQ(p.posted, (std::vector<int>{kStartGraph, kDetectOn}));
+  page.Detect();
+  EXPECT_EQ(p.posted.size(), 2u);
+  // Stop during a forced recording ends the recording first.
+  page.ToggleRec();
+  EXPECT_EQ(page.rec_caption(), "RecOff");
+  b.rec_remain = 9;
+  page.Stop();
+  EXPECT_EQ(p.posted, (std::vector<int>{kStartGraph, kDetectOn, kForceRecOn, kForceRecOff,
+                                        kDetectOff, kStopGraph}));
+  EXPECT_EQ(page.rec_caption(), "REC");
+  EXPECT_FALSE(page.rec_on());
+  EXPECT_EQ(page.live_state(), kIdle);
+  EXPECT_EQ(b.rec_remain, 0);
+  EXPECT_EQ(p.holdoff, 65);
+  EXPECT_FALSE(page.buttons().stop);
+  EXPECT_TRUE(page.buttons().detect);
+}
+
+TEST(LiveController, DetectFromIdleStartsTheGraphThenArms) {
+  DetectionBlock b{};
+  PageProbe p;
+  LiveController page(b, Hooks(p));
+  page.set_status_suffix("-FTP:err");
+  page.Detect();
+  EXPECT_EQ(p.posted, (std::vector<int>{kStartGraph, kDetectOn}));
+  EXPECT_EQ(p.refresh_ms, 1000);  // no frame rate known
+  EXPECT_EQ(page.status_suffix(), "");
+  EXPECT_EQ(p.ftp_cleared, 2);  // activation and arming both let uploads resume
+  // The timer pulse keeps timer_rec; the Rec button clears it.
+  b.timer_rec = 1;
+  page.ToggleRec(true);
+  EXPECT_EQ(b.timer_rec, 1);
+  page.ToggleRec();
+  EXPECT_EQ(b.timer_rec, 0);
+  EXPECT_EQ(page.rec_caption(), "Rec");
+}
+
+}  // namespace
+}  // namespace orvanta::capture
