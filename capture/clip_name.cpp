@@ -66,8 +66,10 @@ Result<ClipNameParts> FormClipName(const ClipNameSettings& settings, int64_t t, 
     const std::string month_dir = year_dir + text;
     std::snprintf(text, sizeof text, "/%04d%02d%02d", year, month, d.tm_mday);
     const std::string day = month_dir + text;
-    for (const std::string* p : {&year_dir, &month_dir, &day})
-      if (Status s = CreateDateDir(*p); !s) return Error{s.message()};
+    if (settings.create_dirs) {
+      for (const std::string* p : {&year_dir, &month_dir, &day})
+        if (Status s = CreateDateDir(*p); !s) return Error{s.message()};
+    }
     dir = day;
   }
   parts.day_dir = dir;

@@ -22,7 +22,8 @@ struct ClipNameSettings {
   std::string ccode;
   std::string lid;
   std::string cid;
-  std::string extension;  // ".avi", or the extension of compressed recordings
+  std::string extension;    // ".avi", or the extension of compressed recordings
+  bool create_dirs = true;  // false: only name the date directories (scripts, previews)
 };
 
 ClipNameSettings ClipNameSettingsFrom(const AppParams& ap, const DetectionBlock& block,
