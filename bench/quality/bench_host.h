@@ -1,0 +1,38 @@
+// The station's half of the detection block for a bench run: every setting at
+// its default, buffers sized and allocated as the host does before attaching
+// the filter, and the run fields reset.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "detectfilter/zavipf.h"
+#include "tools/skysim/sky_simulator.h"
+
+namespace orvanta::quality {
+
+struct BenchHostOptions {
+  int width = 2560;
+  int height = 1440;
+  skysim::PixelFormat format = skysim::PixelFormat::YUY2;
+  // "IF.fps" for the block; negative keeps the default (0: the source's own rate).
+  double fps_setting = -1.0;
+};
+
+class BenchHost {
+ public:
+  // Null, with the host's message in `error`, when it would refuse the settings.
+  static std::unique_ptr<BenchHost> Create(const BenchHostOptions& options, std::string& error);
+  DetectionBlock& block() { return *block_; }
+
+ private:
+  BenchHost() = default;
+  std::unique_ptr<DetectionBlock> block_;
+  std::vector<std::vector<uint8_t>> frames_;
+  std::vector<uint8_t> mask_, mask2_, hit_map_, avr_map2_, snapshot_, obj_map_;
+  std::vector<uint32_t> avr_map_;
+};
+
+}  // namespace orvanta::quality

@@ -1,0 +1,42 @@
+// One bench run: the simulated sky fed frame by frame to the detection core,
+// hosted the way the station hosts it, with the clips it made.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "bench/quality/quality_score.h"
+#include "tools/skysim/sky_simulator.h"
+
+namespace orvanta::quality {
+
+struct RunOptions {
+  std::string scenario = "quiet";
+  int width = 1280;
+  int height = 720;
+  double fps = 30.0;
+  double seconds = 300.0;
+  uint64_t seed = 1;
+  skysim::PixelFormat format = skysim::PixelFormat::YUY2;
+  double settle_seconds = 10.0;
+  // Frames lost between the end of a clip and the next run of the graph, while
+  // the station finishes the clip's files.
+  double restart_gap_ms = 500.0;
+  double fps_setting = -1.0;  // "IF.fps"; negative keeps the default
+};
+
+struct RunResult {
+  std::string error;  // empty on success
+  skysim::SkyTruth truth;
+  std::vector<ClipRecord> clips;
+  int frames_processed = 0;  // frames the core took while running
+  int frames_lost = 0;       // frames that fell into restart gaps
+  double core_seconds = 0;   // time spent inside the core's frame path
+  double render_seconds = 0;
+  int final_dlev = 0;
+  int deliver_errors = 0;
+};
+
+RunResult RunScenario(const RunOptions& options);
+
+}  // namespace orvanta::quality
