@@ -1,0 +1,207 @@
+// Video formats, the states around Run and Stop, and what the live image and the recordings
+// carry.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "detectfilter/core/detect_core.h"
+#include "tests/detectfilter_core/frames.h"
+#include "tests/detectfilter_core/test_station.h"
+
+namespace orvanta::detect {
+namespace {
+
+using testing::Picture;
+using testing::TestStation;
+
+std::string Text(const char16_t* s) {
+  std::string out;
+  for (; *s; ++s) out += static_cast<char>(*s);
+  return out;
+}
+
+TEST(FilterState, InputFormats) {
+  struct Case {
+    Subtype subtype;
+    bool red_mode;
+    bool accepted;
+    int type_index;
+    const char* fourcc;
+    size_t image_size;  // 16 x 10 pixels
+  };
+  const Case cases[] = {
+      {Subtype::I420, false, true, 1, "I420", 240},
+      {Subtype::IYUV, false, true, 1, "I420", 240},
+      {Subtype::YV12, false, true, 1, "I420", 240},
+      {Subtype::YUY2, false, true, 2, "YUY2", 320},
+      {Subtype::YUY2, true, true, 2, "yuy2R", 320},
+      {Subtype::UYVY, false, true, 3, "UYVY", 320},
+      {Subtype::UYVY, true, true, 3, "uyvyR", 320},
+      {Subtype::RGB8, false, true, 4, "RGB8", 160},
+      {Subtype::Y800, false, true, 5, "Y800", 160},
+      {Subtype::RGB24, false, true, 6, "RGB24", 480},
+      {Subtype::RGB32, false, true, 7, "RGB32", 640},
+      {Subtype::NV12, false, true, 8, "NV12", 240},
+      {Subtype::Null, false, true, 0, "NULL", 320},
+      {Subtype::Other, false, false, 0, "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fourcc);
+    TestStation st(16, 10, Subtype::RGB32, [&](DetectionBlock& b) { b.red_mode = c.red_mode; });
+    DetectCore core;
+    core.AttachBlock(&st.b());
+    EXPECT_EQ(core.SetMediaType(VideoFormat{c.subtype, 16, -10, 400000}), c.accepted);
+    EXPECT_EQ(Text(st.b().fourcc), c.fourcc);
+    if (!c.accepted) continue;
+    EXPECT_EQ(core.type_index(), c.type_index);
+    EXPECT_EQ(core.image_size(), c.image_size);
+    EXPECT_EQ(Text(st.b().format_error), "");
+  }
+}
+
+TEST(FilterState, SizeMismatchIsRefusedWithItsReason) {
+  TestStation st(720, 480, Subtype::YUY2);
+  DetectCore core;
+  core.AttachBlock(&st.b());
+  EXPECT_FALSE(core.SetMediaType(VideoFormat{Subtype::YUY2, 640, 480, 333667}));
+  EXPECT_EQ(Text(st.b().format_error), "Xi 720 x Yi 480 not match 640 x 480");
+  // A later attach clears the reason.
+  core.AttachBlock(&st.b());
+  EXPECT_EQ(Text(st.b().format_error), "");
+}
+
+TEST(FilterState, FrameDuration) {
+  TestStation st(16, 10, Subtype::YUY2);
+  DetectCore core;
+  core.AttachBlock(&st.b());
+  // Unknown with nothing remembered: the substitute duration.
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::YUY2, 16, 10, 0}));
+  EXPECT_EQ(core.frame_duration(), 333667);
+  EXPECT_EQ(st.b().avg_time_per_frame, 0);
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::YUY2, 16, 10, 400000}));
+  EXPECT_EQ(core.frame_duration(), 400000);
+  EXPECT_EQ(st.b().avg_time_per_frame, 400000);
+  // Unknown again: the remembered one.
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::YUY2, 16, 10, -1}));
+  EXPECT_EQ(core.frame_duration(), 400000);
+  // Implausibly short.
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::YUY2, 16, 10, 50000}));
+  EXPECT_EQ(core.frame_duration(), 333667);
+}
+
+// Before attach and Run, and after a clip, frames pass to the preview untouched; output_hold
+// silences both outputs while detection goes on.
+TEST(FilterState, PassThroughAndHold) {
+  TestStation st(32, 16, Subtype::Y800);
+  DetectCore core(testing::SteppingClock{});
+  int previews = 0, captures = 0;
+  bool preview_result = true;
+  std::vector<uint8_t> seen;
+  core.SetOutputs(CoreOutputs{[&](const OutFrame& f) {
+                                ++previews;
+                                seen.assign(f.data, f.data + f.bytes);
+                                return preview_result;
+                              },
+                              [&](const OutFrame&) {
+                                ++captures;
+                                return true;
+                              },
+                              nullptr});
+  EXPECT_EQ(core.AttachBlock(nullptr), 473);
+  auto frame = testing::Encode(Picture(32, 16, 77), kTypeY800);
+  const auto original = frame;
+  EXPECT_TRUE(core.ReceiveVideo(frame.data(), frame.size(), SampleTimes{}));
+  preview_result = false;  // while not running, the preview's result is the answer
+  EXPECT_FALSE(core.ReceiveVideo(frame.data(), frame.size(), SampleTimes{}));
+  preview_result = true;
+  EXPECT_EQ(seen, original);
+  EXPECT_EQ(previews, 2);
+  EXPECT_FALSE(core.running());
+
+  core.AttachBlock(&st.b());
+  core.SetMediaType(VideoFormat{Subtype::Y800, 32, 16, 333667});
+  core.Run();
+  st.b().output_hold = 1;
+  st.b().force_rec = 1;
+  for (int k = 0; k < 10; ++k) {
+    auto f = testing::Encode(Picture(32, 16, static_cast<uint8_t>(k)), kTypeY800);
+    core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
+  }
+  EXPECT_EQ(previews, 2);
+  EXPECT_EQ(captures, 0);
+  EXPECT_GT(st.b().rec_remain, 0);  // the clip goes on
+  EXPECT_EQ(st.b().deliver_errors, 0);
+}
+
+// Stop keeps the newest ring frame as the snapshot when the host has none pending.
+TEST(FilterState, StopKeepsASnapshot) {
+  TestStation st(32, 16, Subtype::Y800);
+  DetectCore core(testing::SteppingClock{});
+  core.AttachBlock(&st.b());
+  core.SetMediaType(VideoFormat{Subtype::Y800, 32, 16, 333667});
+  core.Stop();  // nothing received yet: nothing to keep
+  EXPECT_EQ(st.b().snap_valid, 0);
+  core.Run();
+  st.b().si_on = 0;
+  for (int k = 1; k <= 3; ++k) {
+    auto f = testing::Encode(Picture(32, 16, static_cast<uint8_t>(10 * k)), kTypeY800);
+    core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
+  }
+  core.Stop();
+  EXPECT_EQ(st.b().snap_valid, 1);
+  EXPECT_EQ(st.snapshot[100], 30);
+}
+
+// The text line goes on the live image and on each delivered clip frame, never on the copy
+// kept in the ring before delivery; masked pixels are painted on the live image only.
+TEST(FilterState, OverlaysStayOffTheRing) {
+  TestStation st(120, 40, Subtype::Y800, [](DetectionBlock& b) {
+    b.sm_on = 1;
+    b.so_on = 0;
+    b.si_area = 1;
+    b.fs_head = 2;
+    b.fs_tail = 2;
+  });
+  DetectCore core(testing::SteppingClock{});
+  std::vector<std::vector<uint8_t>> live, recorded;
+  core.SetOutputs(CoreOutputs{[&](const OutFrame& f) {
+                                live.emplace_back(f.data, f.data + f.bytes);
+                                return true;
+                              },
+                              [&](const OutFrame& f) {
+                                recorded.emplace_back(f.data, f.data + f.bytes);
+                                return true;
+                              },
+                              nullptr});
+  core.AttachBlock(&st.b());
+  core.SetMediaType(VideoFormat{Subtype::Y800, 120, 40, 333667});
+  core.Run();
+  st.b().force_rec = 1;
+  const auto sky = testing::Encode(Picture(120, 40, 40), kTypeY800);
+  for (int k = 0; k < 6; ++k) {
+    auto f = sky;
+    core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
+  }
+  ASSERT_EQ(live.size(), 6u);
+  ASSERT_FALSE(recorded.empty());
+  auto differs_in_rows = [&](const std::vector<uint8_t>& f, int first, int last) {
+    for (int y = first; y <= last; ++y)
+      for (int x = 0; x < 120; ++x)
+        if (f[y * 120 + x] != 40) return true;
+    return false;
+  };
+  // The text sits on the rows above the baseline (cy - si_y0 - 1 = 38, 24 rows of glyphs).
+  EXPECT_TRUE(differs_in_rows(live.back(), 15, 38));
+  EXPECT_TRUE(differs_in_rows(recorded.back(), 15, 38));
+  EXPECT_FALSE(differs_in_rows(recorded.back(), 2, 14));
+  // The border (a user-mask bit once star masking is on) painted grey on the live image only.
+  EXPECT_EQ(live.back()[0], 128);
+  EXPECT_EQ(recorded.back()[0], 40);
+  // The current ring slot still holds the frame as it came.
+  const int newest = 5 % st.b().ring_count;
+  EXPECT_FALSE(differs_in_rows(st.ring[newest], 0, 39));
+}
+
+}  // namespace
+}  // namespace orvanta::detect

@@ -1,0 +1,206 @@
+// The band jobs give the same maps and results whether the bands run on the worker pool or one
+// after the other on the streaming thread, and the AVX2 build of the pixel loops agrees with
+// the baseline build.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "detectfilter/core/detect_core.h"
+#include "detectfilter/core/pixel_kernels.h"
+#include "tests/detectfilter_core/frames.h"
+#include "tests/detectfilter_core/test_station.h"
+
+namespace orvanta::detect {
+namespace {
+
+using testing::TestStation;
+
+struct Outcome {
+  std::vector<int> levels, hits, dlevs;
+  std::vector<std::vector<uint8_t>> delivered;
+  std::vector<uint8_t> hit_map, mask, obj_map, snapshot;
+  std::vector<uint32_t> avr_map;
+  int end_status = 0;
+};
+
+// A night sky with a meteor, through the station's defaults: object path, star masking, noise
+// tracking and a clip with peak hold and text.
+Outcome RunSky(Subtype subtype, int cx, int cy, bool half, int threads) {
+  TestStation st(cx, cy, subtype, [&](DetectionBlock& b) {
+    b.sm_on2 = half;
+    b.fs_head = 4;
+    b.fs_tail = 4;
+    b.fps = 30;
+    b.font_scale = 1;
+    b.si_fontx = 5;
+    b.si_fonty = 9;
+    b.font = nullptr;
+  });
+  st.b().si_on = 0;
+  st.b().detect_on = 1;
+  Outcome out;
+  DetectCore core(testing::SteppingClock{}, threads);
+  core.SetOutputs(CoreOutputs{nullptr,
+                              [&](const OutFrame& f) {
+                                out.delivered.emplace_back(f.data, f.data + f.bytes);
+                                return true;
+                              },
+                              nullptr});
+  core.AttachBlock(&st.b());
+  EXPECT_TRUE(core.SetMediaType(VideoFormat{subtype, cx, cy, 333667}));
+  core.Run();
+  const int type_index = FormatOf(subtype).type_index;
+  for (int k = 0; k < 80 && core.running(); ++k) {
+    auto frame = testing::Encode(testing::NightSky(cx, cy, k, 30, 5), type_index);
+    core.ReceiveVideo(frame.data(), frame.size(), SampleTimes{});
+    out.levels.push_back(st.b().level);
+    out.hits.push_back(st.b().hits);
+    out.dlevs.push_back(st.b().dlev);
+  }
+  out.hit_map = st.hit_map;
+  out.mask = st.mask_alloc;
+  out.obj_map = st.obj_map;
+  out.snapshot = st.snapshot;
+  out.avr_map = st.avr_map;
+  out.end_status = st.b().end_status;
+  return out;
+}
+
+TEST(WorkerBands, SameResultsAsOneThread) {
+  struct Case {
+    Subtype subtype;
+    int cx, cy;
+    bool half;
+  };
+  // 56 rows in 8 bands: 7 rows each, so 2x2 blocks and colour rows straddle band edges.
+  const Case cases[] = {
+      {Subtype::I420, 96, 56, false},
+      {Subtype::YUY2, 96, 56, true},
+      {Subtype::NV12, 96, 58, true},
+      {Subtype::RGB24, 90, 56, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(static_cast<int>(c.subtype)) + (c.half ? " half" : " full"));
+    Outcome one = RunSky(c.subtype, c.cx, c.cy, c.half, 0);
+    Outcome pool = RunSky(c.subtype, c.cx, c.cy, c.half, 3);
+    // The meteor made a clip that ended normally, and the star mask marked something.
+    ASSERT_EQ(one.end_status, 1);
+    ASSERT_FALSE(one.delivered.empty());
+    bool marked = false;
+    for (uint8_t m : one.mask) marked |= (m & 248) != 0;
+    EXPECT_TRUE(marked);
+    EXPECT_EQ(one.levels, pool.levels);
+    EXPECT_EQ(one.hits, pool.hits);
+    EXPECT_EQ(one.dlevs, pool.dlevs);
+    EXPECT_TRUE(one.delivered == pool.delivered);
+    EXPECT_TRUE(one.hit_map == pool.hit_map);
+    EXPECT_TRUE(one.mask == pool.mask);
+    EXPECT_TRUE(one.obj_map == pool.obj_map);
+    EXPECT_TRUE(one.snapshot == pool.snapshot);
+    EXPECT_TRUE(one.avr_map == pool.avr_map);
+  }
+}
+
+// Random frames through both builds of every detection loop and of the peak hold.
+TEST(WorkerBands, KernelBuildsAgree) {
+  if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no AVX2 on this CPU";
+  const KernelSet& base = BaselineKernels();
+  const KernelSet& avx2 = Avx2Kernels();
+  const int cx = 131, cy = 12;  // odd width: loop tails and odd pixel pairs
+  const size_t pixels = static_cast<size_t>(cx) * cy;
+  testing::Lcg rng{42};
+  auto random_bytes = [&](size_t n, int lo, int span) {
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = static_cast<uint8_t>(lo + rng.Next() % span);
+    return v;
+  };
+  int16_t red[256];
+  for (int v = 0; v < 256; ++v) red[v] = static_cast<int16_t>((1402 * (v - 128)) / 1000);
+  const PixelKind kinds[] = {PixelKind::Luma1,  PixelKind::Yuy2,  PixelKind::Uyvy,
+                             PixelKind::Rgb24,  PixelKind::Rgb32, PixelKind::Yuy2Red,
+                             PixelKind::UyvyRed};
+  for (PixelKind kind : kinds) {
+    for (int path = 0; path < 3; ++path) {
+      for (bool bright : {false, true}) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(kind)) + " path " + std::to_string(path) +
+                     (bright ? " brightonly" : ""));
+        auto cur = random_bytes(pixels * 4, 0, 256);
+        auto ref = random_bytes(pixels * 4, 0, 256);
+        auto head = random_bytes(pixels * 4, 0, 256);
+        auto mask = random_bytes(pixels, 0, 2);
+        std::vector<uint32_t> avr(pixels);
+        for (auto& a : avr) a = rng.Next() % (256 * 16384);
+        auto hits_a = random_bytes(pixels, 0, 256);
+        std::vector<uint32_t> avr_a = avr, avr_b = avr, sums_a(pixels / 4), sums_b(pixels / 4);
+        auto hits_b = hits_a;
+        auto run = [&](const KernelSet& k, std::vector<uint32_t>& a_map, std::vector<uint8_t>& h,
+                       std::vector<uint32_t>& sums, CandidateList& cands) {
+          DetectArgs a;
+          a.kind = kind;
+          a.cur = cur.data();
+          a.ref = ref.data();
+          a.head = head.data();
+          a.mask = mask.data();
+          a.avr = a_map.data();
+          a.avr2 = sums.data();
+          a.hit_map = h.data();
+          a.cx = cx;
+          a.cy = cy;
+          a.dlev = 40;
+          a.bolevel = 2;
+          a.brightonly = bright;
+          a.keep = 510;
+          a.take = 32768;
+          a.red_table = red;
+          DetectResult r;
+          if (path == 0) k.detect_plain(a, 1, cy, r);
+          if (path == 1) k.detect_averaging(a, 1, cy, r);
+          if (path == 2) k.detect_object(a, 1, cy, r, cands);
+          return r;
+        };
+        CandidateList ca, cb;
+        DetectResult ra = run(base, avr_a, hits_a, sums_a, ca);
+        DetectResult rb = run(avx2, avr_b, hits_b, sums_b, cb);
+        EXPECT_EQ(ra.max_d, rb.max_d);
+        EXPECT_EQ(ra.max_pos, rb.max_pos);
+        EXPECT_EQ(ra.hits, rb.hits);
+        EXPECT_TRUE(avr_a == avr_b);
+        EXPECT_TRUE(hits_a == hits_b);
+        EXPECT_TRUE(sums_a == sums_b);
+        ASSERT_EQ(ca.size, cb.size);
+        for (size_t i = 0; i < ca.size; ++i) {
+          EXPECT_EQ(ca.data[i].index, cb.data[i].index);
+          EXPECT_EQ(ca.data[i].d, cb.data[i].d);
+        }
+        std::free(ca.data);
+        std::free(cb.data);
+      }
+    }
+  }
+  const PeakKind peaks[] = {PeakKind::Luma1, PeakKind::I420,  PeakKind::NV12, PeakKind::Yuy2,
+                            PeakKind::Uyvy,  PeakKind::Rgb24, PeakKind::Rgb32};
+  for (PeakKind kind : peaks) {
+    SCOPED_TRACE("peak " + std::to_string(static_cast<int>(kind)));
+    const int w = 130;  // planar formats need an even width
+    auto frame = random_bytes(static_cast<size_t>(w) * cy * 4, 0, 256);
+    auto peak_a = random_bytes(static_cast<size_t>(w) * cy * 4, 0, 256);
+    for (size_t i = 0; i < peak_a.size(); i += 7) peak_a[i] = 0;
+    auto peak_b = peak_a;
+    PeakArgs a;
+    a.kind = kind;
+    a.frame = frame.data();
+    a.cx = w;
+    a.cy = cy;
+    a.text_first = 8;
+    a.text_last = 10;
+    a.peak = peak_a.data();
+    base.peak_hold(a, 0, cy);
+    a.peak = peak_b.data();
+    avx2.peak_hold(a, 0, cy);
+    EXPECT_TRUE(peak_a == peak_b);
+  }
+}
+
+}  // namespace
+}  // namespace orvanta::detect
