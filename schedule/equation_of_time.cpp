@@ -7,6 +7,7 @@ namespace {
 // common year (1959, the epoch whose values match the station's almanac to
 // within a second), then brought onto the almanac's anchor days, among them
 // 12 February (the yearly minimum) and 4 November (the yearly maximum).
+// equation_of_time_table.py prints these rows.
 constexpr double kEquationOfTime[12][31] = {
     {-187.8, -216.3, -244.5, -272.3, -299.7, -326.8, -353.4, -379.5, -405.1, -430.2, -454.7,
      -478.7, -502.1, -524.9, -547.1, -568.6, -589.4, -609.5, -629.0, -647.7, -665.6, -682.8,
