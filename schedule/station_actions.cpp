@@ -1,0 +1,23 @@
+#include "schedule/station_actions.h"
+
+#include <utility>
+
+#include "app/profiles.h"
+#include "schedule/housekeeping.h"
+#include "schedule/shutdown_system.h"
+
+namespace orvanta::schedule {
+
+void AddStationActions(ScheduleActions& actions, AppContext& app,
+                       std::function<void()> close_program) {
+  actions.switch_profile = [&app](const std::u16string& name) { SwitchProfile(app, name); };
+  actions.move_clips = [&app, reread = actions.reread_clip_list] {
+    MoveClipsAfterDetect(app.ap, false, reread);
+  };
+  actions.keep_alive = [&app] { WriteKeepAlive(app.ap); };
+  actions.shutdown = [close = std::move(close_program)] {
+    ShutdownSystem(*LogindPowerService(), close);
+  };
+}
+
+}  // namespace orvanta::schedule
