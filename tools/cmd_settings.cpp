@@ -23,6 +23,7 @@ AppContext& FreshApp(const std::string& file) {
   if (::getcwd(cwd.data(), cwd.size())) app.state.startupDir = cwd.data();
   SetDefaults(app);
   app.state.settingsFileName = file;
+  app.uty.SetStartupDir(app.state.startupDir);
   return app;
 }
 
@@ -73,8 +74,7 @@ int Get(const std::string& file, const std::string& name) {
 
 int Set(const std::string& file, const std::vector<std::string>& assignments) {
   AppContext& app = FreshApp(file);
-  if (PathExists(app.uty.ResolvePath(file)) || PathExists(file)) {
-    app.uty.SetStartupDir(app.state.startupDir);
+  if (PathExists(app.uty.ResolvePath(file))) {
     if (!LoadExisting(app, file)) return 1;
   } else {
     ApplyMissingSettingsFile(app);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <regex>
 
+#include "app/font_size.h"
 #include "app/profiles.h"
 #include "app/scramble.h"
 #include "app/settings_keys.h"
@@ -314,6 +315,36 @@ TEST_F(LoadSaveTest, DamagedFilesLoadWhatPrecedesTheDamage) {
   ASSERT_EQ(reports_.size(), 1u);
   EXPECT_EQ(reports_[0],
             "UE0106: test.zvi is damaged after byte 48; the settings from there on are ignored");
+}
+
+}  // namespace
+}  // namespace orvanta::testing
+
+namespace orvanta::testing {
+namespace {
+
+TEST(FontSizeTest, GlyphSizeScaleAndTextPosition) {
+  struct Case {
+    int size;
+    int cy, y0;
+    int fontx, fonty, scale, y0_after;
+  };
+  const Case cases[] = {
+      {0, 1440, 1, 5, 9, 1, 1},   {1, 1440, 1, 8, 15, 1, 1},  {2, 1440, 1, 14, 24, 1, 1},
+      {3, 1440, 1, 14, 24, 2, 1}, {3, 60, 40, 14, 24, 2, 10},  // lowered to 60 - (48 + 2)
+      {2, 30, 29, 14, 24, 1, 4},  {7, 1440, 1, 14, 24, 2, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    auto ib = std::make_unique<DetectionBlock>();
+    ib->cy = c.cy;
+    ib->si_y0 = c.y0;
+    ApplyFontSize(c.size, *ib);
+    EXPECT_EQ(ib->si_fontx, c.fontx);
+    EXPECT_EQ(ib->si_fonty, c.fonty);
+    EXPECT_EQ(ib->font_scale, c.scale);
+    EXPECT_EQ(ib->si_y0, c.y0_after);
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/messages.h"
+#include "app/timezone.h"
 #include "tests/app/test_support.h"
 
 namespace orvanta::testing {
@@ -77,6 +78,37 @@ TEST_F(StartupTest, MessagesAreCutAndLoggedHeadless) {
 
   HeadlessMessageHandler().report("UM000: logged");
   EXPECT_NE(ReadBytes(dir_ / "zavip.log").find("Orvanta: UM000: logged"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvanta::testing
+
+namespace orvanta::testing {
+namespace {
+
+TEST(TimeZoneTest, BiasIsSecondsWestIncludingDaylightSaving) {
+  const char* saved = std::getenv("TZ");
+  const std::string kept = saved ? saved : "";
+  ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  struct Case {
+    std::time_t at;
+    int32_t bias;
+    int32_t dst;
+  };
+  const Case cases[] = {{1704067200, -3600, 0},   // 2024-01-01 00:00 UTC
+                        {1719792000, -7200, 1}};  // 2024-07-01 00:00 UTC
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.at);
+    const TimeZone zone = LocalTimeZone(c.at);
+    EXPECT_EQ(zone.bias, c.bias);
+    EXPECT_EQ(zone.dst, c.dst);
+  }
+  if (saved) {
+    ::setenv("TZ", kept.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  tzset();
 }
 
 }  // namespace
