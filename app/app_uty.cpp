@@ -1,6 +1,7 @@
 #include "app/app_uty.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -199,9 +200,16 @@ size_t CAppUty::ReadImage(const uint8_t* data, size_t size) {
 
 ReadResult CAppUty::ReadFile(const std::string& name) {
   ReadResult result;
-  FileDescriptor file(::open(ResolvePath(name).c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking open and a type check: a FIFO or device named as a
+  // settings file must not hang the start-up.
+  FileDescriptor file(::open(ResolvePath(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.fd < 0) {
     result.error = std::strerror(errno);
+    return result;
+  }
+  struct stat st;
+  if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    result.error = "not a regular file";
     return result;
   }
   uint8_t buffer[kImageBytes];

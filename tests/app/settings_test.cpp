@@ -1,5 +1,6 @@
 // Loading and saving whole settings files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <regex>
@@ -55,11 +56,19 @@ TEST_F(LoadSaveTest, FirstStartWithoutAFile) {
   EXPECT_TRUE(std::filesystem::is_directory(dir_ / "Documents"));
   EXPECT_TRUE(std::regex_match(Text(app->ap.installdate), std::regex(" \\d{8}_\\d{6}")));
 
-  app->state.settingsFileName = "night.zvi";
-  app->ib.dlev = 77;
-  EXPECT_FALSE(LoadSettings(*app));
-  EXPECT_EQ(reports_, std::vector<std::string>{"UM071: Cannot read night.zvi Default value used"});
-  EXPECT_EQ(app->ib.dlev, 77);
+  // Missing, empty, a directory, a FIFO: all unreadable, none blocks.
+  WriteBytes(dir_ / "empty.zvi", "");
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.zvi").c_str(), 0600), 0);
+  for (const char* name : {"night.zvi", "empty.zvi", "Documents", "fifo.zvi"}) {
+    SCOPED_TRACE(name);
+    reports_.clear();
+    app->state.settingsFileName = name;
+    app->ib.dlev = 77;
+    EXPECT_FALSE(LoadSettings(*app));
+    EXPECT_EQ(reports_, std::vector<std::string>{std::string("UM071: Cannot read ") + name +
+                                                 " Default value used"});
+    EXPECT_EQ(app->ib.dlev, 77);
+  }
 }
 
 TEST_F(LoadSaveTest, SaveWritesEveryKeyInOrder) {
