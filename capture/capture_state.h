@@ -14,6 +14,8 @@
 
 namespace orvanta::capture {
 
+class LiveGraph;
+
 struct CaptureState {
   std::string rec_file;          // the file the recording branch writes; empty when none
   std::atomic<int> rec_mode{0};  // 0 no branch, 1 uncompressed, 3 through a compressor
@@ -43,6 +45,10 @@ struct CaptureHooks {
   std::function<void()> open_latest_clip;
   // A clip is finished: final video path (or record path when no video is kept).
   std::function<void(const std::string& path)> clip_finished;
+  // The whole graph is about to stop (streaming threads must not be held up).
+  std::function<void()> graph_stopping;
+  // A live graph has been built (on the live thread, before it runs).
+  std::function<void(LiveGraph& graph)> graph_built;
 };
 
 }  // namespace orvanta::capture

@@ -1,5 +1,7 @@
 #include "capture/live_graph.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -214,6 +216,7 @@ int LiveGraph::BuildLiveGraph() {
       gst_object_unref(in);
     }
   }
+  if (hooks_.graph_built) hooks_.graph_built(*this);
   return 0;
 }
 
@@ -609,12 +612,20 @@ Result LiveGraph::HostDetectionFilter() {
 
   GstElement* filter = gst_element_factory_make(kDetectFilterFactory, nullptr);
   if (!filter) {
-    // Not registered: load the plugin file from the start-up directory and try again.
-    const std::string path = app_.state.startupDir + "/" + kDetectFilterLibrary;
-    GstPlugin* plugin = gst_plugin_load_file(path.c_str(), nullptr);
-    if (plugin) {
-      gst_object_unref(plugin);
-      filter = gst_element_factory_make(kDetectFilterFactory, nullptr);
+    // Not registered: load the plugin file from the start-up directory (then from the
+    // program's own directory, where the build puts it) and try again.
+    char exe[4096] = {};
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    std::string exe_dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string();
+    exe_dir = exe_dir.substr(0, exe_dir.rfind('/'));
+    for (const std::string& dir : {app_.state.startupDir, exe_dir}) {
+      if (filter || dir.empty()) continue;
+      const std::string path = dir + "/" + kDetectFilterLibrary;
+      GstPlugin* plugin = gst_plugin_load_file(path.c_str(), nullptr);
+      if (plugin) {
+        gst_object_unref(plugin);
+        filter = gst_element_factory_make(kDetectFilterFactory, nullptr);
+      }
     }
   }
   if (!filter) {
@@ -864,6 +875,7 @@ Result LiveGraph::StopForClip() {
 
 Result LiveGraph::Stop() {
   if (!graph_) return media::kWrongState;
+  if (hooks_.graph_stopping) hooks_.graph_stopping();
   if (!FinishRecordFile())
     ReportMessage("The recording file %s could not be finished", state_.rec_file.c_str());
   playing_ = false;
@@ -917,7 +929,10 @@ void LiveGraph::FreeBuffers() {
 
 void LiveGraph::ReleaseLiveGraph() {
   // Streaming must have ended before the buffers the filter works in are freed.
-  if (graph_) graph_->Stop();
+  if (graph_) {
+    if (hooks_.graph_stopping) hooks_.graph_stopping();
+    graph_->Stop();
+  }
   playing_ = false;
   FreeBuffers();
   for (GstElement** e :

@@ -151,7 +151,9 @@ void CLiveThread::StopCapture() {
 
 void CLiveThread::FinishClip() {
   if (!graph_.exists()) return;
-  const bool restart_whole = ib_.filterinmode && !ib_.continuousdetection;
+  // A camera in filter mode is reopened after every clip unless it runs continuously; a
+  // file is never reopened (it would start again from its beginning).
+  const bool restart_whole = ib_.filterinmode && !ib_.continuousdetection && ib_.rtspinmode;
   int resume = 0;
   if (restart_whole) {
     resume = page_.live_state();
@@ -258,6 +260,9 @@ void CLiveThread::FinishClip() {
     return;
   }
   ib_.late_frames = 0;
+  // Each clip's time log starts empty, as after a fresh build: with the graph kept running
+  // the next record would otherwise repeat every earlier clip's frames.
+  ib_.timelog_count = 0;
   media::Result first = graph_.Run();
   if (!media::Failed(first)) return;
   AppendRestartLog(app_.state.startupDir, first);

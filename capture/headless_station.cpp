@@ -1,0 +1,111 @@
+#include "capture/headless_station.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <atomic>
+#include <csignal>
+
+#include "capture/live_controller.h"
+#include "capture/live_thread.h"
+#include "products/ftp_upload.h"
+
+namespace orvanta::capture {
+namespace {
+
+int stop_pipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  RequestHeadlessStop();
+}
+
+}  // namespace
+
+void RequestHeadlessStop() {
+  if (stop_pipe[1] >= 0) {
+    const char c = 's';
+    [[maybe_unused]] ssize_t n = ::write(stop_pipe[1], &c, 1);
+  }
+}
+
+int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptions& options) {
+  if (stop_pipe[0] < 0 && ::pipe2(stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  QCoreApplication* qapp = QCoreApplication::instance();
+  CaptureHooks hooks;
+  hooks.realtime_preview = true;
+  CLiveThread* live = nullptr;
+  LivePageHooks page_hooks;
+  page_hooks.post = [&live](int command) {
+    if (live) live->Post(command);
+  };
+  LiveController page(app.ib, page_hooks);
+  std::atomic<bool> failed{false};
+  std::atomic<bool> ending{false};
+
+  auto end_run = [&] {
+    if (ending.exchange(true)) return;
+    qapp->quit();
+  };
+  // A stop that leaves the page idle ends the run: a file source has ended, or the graph
+  // failed. (A clip in filter mode stops and restarts within 100 ms: no end then.)
+  hooks.stop_action = [&] {
+    page.Stop();
+    if (app.state.graph_error != 0) failed = true;
+    QMetaObject::invokeMethod(
+        qapp,
+        [&] {
+          QTimer::singleShot(500, qapp, [&] {
+            if (page.live_state() == kIdle) end_run();
+          });
+        },
+        Qt::QueuedConnection);
+  };
+  hooks.graph_notify = [&] {
+    QMetaObject::invokeMethod(
+        qapp,
+        [&] {
+          if (live) live->HandleGraphEvents();
+        },
+        Qt::QueuedConnection);
+  };
+  if (options.customize) options.customize(hooks);
+
+  CLiveThread thread(app, state, hooks, page);
+  live = &thread;
+  page_hooks.clear_ftp_failure = [&thread] { thread.uploader().DetectionStarted(); };
+  if (options.graph_built) {
+    auto user = options.graph_built;
+    hooks.graph_built = [user](LiveGraph& graph) { user(graph); };
+  }
+  thread.Start();
+
+  QSocketNotifier notifier(stop_pipe[0], QSocketNotifier::Read);
+  QObject::connect(&notifier, &QSocketNotifier::activated, qapp, [&] {
+    char buf[16];
+    while (::read(stop_pipe[0], buf, sizeof buf) > 0) {
+    }
+    end_run();
+  });
+
+  QMetaObject::invokeMethod(
+      qapp, [&] { page.Detect(); }, Qt::QueuedConnection);
+  qapp->exec();
+
+  // Clean stop: the live thread finishes or removes the recording, then ends.
+  thread.Post(kShutdown);
+  thread.Wait();
+  live = nullptr;
+  if (options.save_settings) SaveSettings(app);
+  return failed ? 1 : 0;
+}
+
+}  // namespace orvanta::capture

@@ -1,0 +1,31 @@
+// The station without a window: the live thread, the live page's actions and the graph's
+// events on the main thread's event loop, detection started at once, ended by SIGINT or
+// SIGTERM (or by the end of a file source, or by a graph failure) with a clean stop:
+// the current recording is finished or removed before the program leaves.
+#pragma once
+
+#include <functional>
+
+#include "app/app_params.h"
+#include "capture/capture_state.h"
+#include "capture/live_graph.h"
+
+namespace orvanta::capture {
+
+struct HeadlessOptions {
+  // Called with the hooks before the live thread starts, to add seams of the caller's.
+  std::function<void(CaptureHooks&)> customize;
+  // Called on the live thread each time a live graph has been built, before it runs.
+  std::function<void(LiveGraph&)> graph_built;
+  // Save the settings at the end (the station does, a batch tool does not).
+  bool save_settings = true;
+};
+
+// Runs the station until it ends; needs a QCoreApplication. Returns the exit status:
+// 0 after a clean end, 1 when the graph could not be built or failed.
+int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptions& options);
+
+// Asks a running station to end (async-signal-safe).
+void RequestHeadlessStop();
+
+}  // namespace orvanta::capture
