@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/app_params.h"
+#include "app/settings_keys.h"
 #include "capture/host_sizing.h"
 #include "capture/media/subtypes.h"
 #include "detectfilter/core/bitmap_fonts.h"
@@ -27,16 +28,29 @@ std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, st
   std::unique_ptr<BenchHost> host(new BenchHost());
   host->block_ = std::make_unique<DetectionBlock>();
   DetectionBlock& b = *host->block_;
-  auto ap = std::make_unique<AppParams>();
-  ReplayBlock rib{};
-  SetDefaults(*ap, b, rib);
-  b.cx = options.width;
-  b.cy = options.height;
-  if (options.fps_setting >= 0.0) b.fps = options.fps_setting;
+  auto app = std::make_unique<AppContext>();
+  SetDefaults(app->ap, app->ib, app->rib);
+  app->ib.cx = options.width;
+  app->ib.cy = options.height;
+  for (const std::string& setting : options.settings) {
+    const size_t eq = setting.find('=');
+    const SettingsKey* key = FindSettingsKey(setting.substr(0, eq));
+    if (eq == std::string::npos || !key) {
+      error = "not a setting: " + setting;
+      return nullptr;
+    }
+    std::string why;
+    if (!ParseValue(*app, *key, std::string_view(setting).substr(eq + 1), &why)) {
+      error = setting + ": " + why;
+      return nullptr;
+    }
+  }
+  b = app->ib;
+  const AppParams& ap = app->ap;
   b.host_subtype = media::SubtypeGuid(HostSubtype(options.format));
 
   // Hosting: sizes, buffers, run fields, averaging weights and warm-up.
-  const capture::HostSizing s = capture::SizeHostBuffers(b, /*audio=*/false, ap->smspeed);
+  const capture::HostSizing s = capture::SizeHostBuffers(b, /*audio=*/false, ap.smspeed);
   if (!s.refusal.empty()) {
     error = s.refusal;
     return nullptr;
@@ -85,7 +99,7 @@ std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, st
   b.fps = s.fps;
 
   // Starting detection sets the text's font from the size setting.
-  const detect::FontChoice font = detect::FontForSize(ap->si_fontsize);
+  const detect::FontChoice font = detect::FontForSize(ap.si_fontsize);
   b.font = font.table;
   b.si_fontx = font.fontx;
   b.si_fonty = font.fonty;

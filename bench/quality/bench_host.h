@@ -1,5 +1,5 @@
 // The station's half of the detection block for a bench run: every setting at
-// its default, buffers sized and allocated as the host does before attaching
+// its default unless changed by name, buffers sized and allocated as the host does before attaching
 // the filter, and the run fields reset.
 #pragma once
 
@@ -17,8 +17,8 @@ struct BenchHostOptions {
   int width = 2560;
   int height = 1440;
   skysim::PixelFormat format = skysim::PixelFormat::YUY2;
-  // "IF.fps" for the block; negative keeps the default (0: the source's own rate).
-  double fps_setting = -1.0;
+  // Settings changed from their defaults, as "KEY=VALUE" ("IF.sm_on=0").
+  std::vector<std::string> settings;
 };
 
 class BenchHost {

@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: orvanta_quality [--seconds S] [--sizes WxH,...] [--scenarios a,b,...] [--seed N]\n"
-    "       [--format YUY2|I420|GRAY8] [--fps F] [--fps-setting F] [--gap-ms MS]\n"
+    "       [--format YUY2|I420|GRAY8] [--fps F] [--gap-ms MS] [--set KEY=VALUE ...]\n"
     "       [--settle S] [--json FILE]\n";
 
 struct Options {
@@ -62,9 +62,8 @@ bool Parse(int argc, char** argv, Options& o, std::string& error) {
     } else if (key == "--fps") {
       ok = Number(value, d) && d > 0;
       o.run.fps = d;
-    } else if (key == "--fps-setting") {
-      ok = Number(value, d) && d >= 0;
-      o.run.fps_setting = d;
+    } else if (key == "--set") {
+      o.run.settings.push_back(value);
     } else if (key == "--gap-ms") {
       ok = Number(value, d) && d >= 0;
       o.run.restart_gap_ms = d;
@@ -201,9 +200,14 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "orvanta_quality: %s\n%s", error.c_str(), kUsage);
     return 1;
   }
+  std::string changed, listed;
+  for (const std::string& s : o.run.settings) {
+    changed += " " + s;
+    listed += (listed.empty() ? "\"" : ", \"") + s + "\"";
+  }
   std::printf(
-      "defaults of every setting; %s, %.6g fps, %.6g s per run, seed %llu, %.6g ms lost "
-      "at each clip end\n",
+      "settings: %s; %s, %.6g fps, %.6g s per run, seed %llu, %.6g ms lost at each clip end\n",
+      changed.empty() ? "defaults" : ("defaults but" + changed).c_str(),
       skysim::PixelFormatName(o.run.format), o.run.fps, o.run.seconds,
       static_cast<unsigned long long>(o.run.seed), o.run.restart_gap_ms);
   PrintHeader();
@@ -230,7 +234,8 @@ int Main(int argc, char** argv) {
     std::ofstream out(o.json, std::ios::trunc);
     out << "{\"format\": \"" << skysim::PixelFormatName(o.run.format)
         << "\", \"fps\": " << o.run.fps << ", \"seed\": " << o.run.seed
-        << ", \"restart_gap_ms\": " << o.run.restart_gap_ms << ", \"runs\": [\n";
+        << ", \"restart_gap_ms\": " << o.run.restart_gap_ms << ", \"settings\": [" << listed
+        << "], \"runs\": [\n";
     for (size_t i = 0; i < rows.size(); ++i) out << (i ? ",\n" : "") << RowJson(rows[i]);
     out << "\n]}\n";
     out.close();

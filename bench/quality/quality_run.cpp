@@ -48,7 +48,7 @@ RunResult RunScenario(const RunOptions& o) {
   if (!sim) return result;
   result.truth = sim->truth();
 
-  auto host = BenchHost::Create({o.width, o.height, o.format, o.fps_setting}, result.error);
+  auto host = BenchHost::Create({o.width, o.height, o.format, o.settings}, result.error);
   if (!host) return result;
   DetectionBlock& b = host->block();
 

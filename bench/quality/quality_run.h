@@ -22,7 +22,7 @@ struct RunOptions {
   // Frames lost between the end of a clip and the next run of the graph, while
   // the station finishes the clip's files.
   double restart_gap_ms = 500.0;
-  double fps_setting = -1.0;  // "IF.fps"; negative keeps the default
+  std::vector<std::string> settings;  // "KEY=VALUE" changes from the defaults
 };
 
 struct RunResult {

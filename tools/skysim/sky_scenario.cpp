@@ -32,7 +32,7 @@ std::vector<SkyScenario> MakeScenarios() {
   rough.hot_pixels_per_mp = 40.0;
   rough.flicker_share = 0.3;
   rough.repeats_per_minute = 3.0;
-  rough.jumps_per_minute = 0.5;
+  rough.jumps_per_minute = 1.0;
   rough.cloud = true;
   all.push_back(rough);
 
