@@ -9,6 +9,7 @@
 #include <atomic>
 #include <csignal>
 
+#include "app/font_size.h"
 #include "capture/live_controller.h"
 #include "capture/live_thread.h"
 #include "products/ftp_upload.h"
@@ -47,6 +48,10 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   page_hooks.post = [&live](int command) {
     if (live) live->Post(command);
   };
+  page_hooks.clear_ftp_failure = [&live] {
+    if (live) live->uploader().DetectionStarted();
+  };
+  page_hooks.apply_font = [&app] { ApplyFontSize(app.ap.si_fontsize, app.ib); };
   LiveController page(app.ib, page_hooks);
   std::atomic<bool> failed{false};
   std::atomic<bool> ending{false};
@@ -81,7 +86,7 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
 
   CLiveThread thread(app, state, hooks, page);
   live = &thread;
-  page_hooks.clear_ftp_failure = [&thread] { thread.uploader().DetectionStarted(); };
+
   if (options.graph_built) {
     auto user = options.graph_built;
     hooks.graph_built = [user](LiveGraph& graph) { user(graph); };
