@@ -127,6 +127,7 @@ struct DetectCore::State {
   }
 
   void Process(uint8_t* frame, size_t bytes, const SampleTimes& times);
+  void CopyIntoRing(uint8_t* slot, const uint8_t* frame, size_t length);
   struct Detection {
     int max_d = 0;
     int64_t max_pos = -1;
@@ -185,9 +186,11 @@ int DetectCore::AttachBlock(DetectionBlock* block) {
   if (block->pixels < 0 || s.pixels > static_cast<size_t>(block->pixels)) s.pixels = 0;
   s.fps = block->fps < 1 ? 20 : block->fps;
   s.limit = static_cast<int>(block->dmaxsec * s.fps);
-  if (s.avr_map != nullptr) std::memset(s.avr_map, 0, s.pixels * sizeof(uint32_t));
+  // The maps hold `pixels` entries (the picture rounded up to a multiple of 4).
+  const size_t map_entries = s.pixels > 0 ? static_cast<size_t>(block->pixels) : 0;
+  if (s.avr_map != nullptr) std::memset(s.avr_map, 0, map_entries * sizeof(uint32_t));
   if (s.mask != nullptr) {
-    for (size_t i = 0; i < s.pixels; ++i) s.mask[i] &= 3;
+    for (size_t i = 0; i < map_entries; ++i) s.mask[i] &= 3;
   }
   s.pos = 0;
   s.wrapped = false;
@@ -361,7 +364,7 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
   // Into the ring.
   const int cur = pos;
   const size_t length = bytes < frame_bytes ? bytes : frame_bytes;
-  std::memcpy(frames[cur], frame, length);
+  CopyIntoRing(frames[cur], frame, length);
   if (length < image_size) std::memset(frames[cur] + length, 0, image_size - length);
   meta[cur] = SlotMeta{times, length};
 
@@ -455,6 +458,21 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
     wrapped = true;
   }
   pool.Wait();
+}
+
+// Large frames are copied by all cores: one core alone does not reach the memory's speed.
+void DetectCore::State::CopyIntoRing(uint8_t* slot, const uint8_t* frame, size_t length) {
+  constexpr size_t kPiece = 1 << 20;
+  const int pieces = static_cast<int>((length + kPiece - 1) / kPiece);
+  if (pieces < 2 || pool.threads() == 0) {
+    std::memcpy(slot, frame, length);
+    return;
+  }
+  pool.Run(pieces, [=](int k) {
+    const size_t begin = static_cast<size_t>(k) * kPiece;
+    const size_t end = begin + kPiece < length ? begin + kPiece : length;
+    std::memcpy(slot + begin, frame + begin, end - begin);
+  });
 }
 
 DetectCore::State::Detection DetectCore::State::Detect(int cur_slot) {

@@ -95,8 +95,9 @@ bool ObjectTracker::Candidate(const ObjectFrame& f, int64_t index, int n) {
     ++o.count;
     return false;
   }
+  // 255 stays reserved for the centre marks.
   const uint8_t mark = static_cast<uint8_t>(n < 250 ? n : 250);
-  if (n > f.hit_map[index]) f.hit_map[index] = mark;
+  if (mark > f.hit_map[index]) f.hit_map[index] = mark;
   if (held != 0) {
     TrackedObject& o = objects_[held];
     o.sum_col += col;

@@ -1,6 +1,7 @@
 // Noise tracking figures and the star masking pass.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "detectfilter/core/noise_tracker.h"
 #include "detectfilter/core/pixel_kernels.h"
 #include "detectfilter/core/star_shapes.h"
+#include "tests/detectfilter_core/frames.h"
 #include "tests/detectfilter_core/test_station.h"
 
 namespace orvanta::detect {
@@ -154,6 +156,110 @@ TEST(StarMask, HalfResolutionMarksBlocks) {
     for (int y = 2; y <= 7; ++y)
       for (int x = 2; x <= 7; ++x) expected[y][x] = '#';
     EXPECT_EQ(g.Around(22 - 2, 26 - 2, 4), expected);
+  }
+}
+
+// The marking pass written out point by point as the rule reads, without running sums or
+// shortcuts: the kernels must mark exactly the same pixels.
+std::vector<uint8_t> ReferenceMarks(const StarGrid& g, bool half, int bands, uint32_t level,
+                                    int size) {
+  const int radius = half ? 1 : 2;
+  const int width = half ? g.cx / 2 : g.cx;
+  const uint32_t neighbours = half ? 8 : 24;
+  const uint32_t offset = half ? level * 8192u - 753664u : level * 2048u - 188416u;
+  const uint32_t* a = half ? g.avr2.data() : g.avr.data();
+  const int rows_per_band = g.cy / bands;
+  std::vector<uint8_t> grid(static_cast<size_t>(g.cx) * g.cy + 12 * g.cx, 0);
+  uint8_t* work = grid.data() + 6 * g.cx;
+  std::vector<uint8_t> mask(g.mask_alloc);
+  uint8_t* out = mask.data() + 6 * g.cx;
+  const int tasks = half ? bands / 2 : bands;
+  const int lowest = half ? g.cy / 2 - 1 : g.cy - 2;
+  auto band_rows = [&](int k, int& first, int& last) {
+    first = k * rows_per_band + radius;
+    last = std::min(k * rows_per_band + rows_per_band + radius, lowest);
+  };
+  for (int k = 0; k < tasks; ++k) {
+    int first, last;
+    band_rows(k, first, last);
+    for (int y = first; y < last; ++y) {
+      for (int x = radius; x < width - radius; ++x) {
+        uint32_t sum = 0;
+        for (int dy = -radius; dy <= radius; ++dy)
+          for (int dx = -radius; dx <= radius; ++dx) sum += a[(y + dy) * width + x + dx];
+        const uint32_t m = a[y * width + x];
+        const uint32_t v = (sum - m) / neighbours;
+        if (!(m > v + offset && m * 100u > v * level)) continue;
+        const int strength = m * 100u > v * (4u * level - 298u)  ? 2
+                             : m * 100u > v * (2u * level - 99u) ? 1
+                                                                 : 0;
+        const StarShape& shape =
+            kStarShapes[half ? kHalfShapeBySize[size][strength] : kFullShapeBySize[size][strength]];
+        for (int r = 0; r < shape.rows; ++r) {
+          const int h = shape.half[r];
+          for (int dx = -h; dx <= h; ++dx) {
+            work[(y + r - shape.rows / 2) * width + x + dx] = 248;
+          }
+        }
+      }
+    }
+  }
+  for (int k = 0; k < tasks; ++k) {
+    int first, last;
+    band_rows(k, first, last);
+    for (int y = first; y < last; ++y) {
+      for (int x = 0; x < width; ++x) {
+        if (half) {
+          for (int py : {2 * y, 2 * y + 1})
+            for (int px : {2 * x, 2 * x + 1})
+              out[py * g.cx + px] =
+                  static_cast<uint8_t>(work[y * width + x] | (out[py * g.cx + px] & 3));
+        } else {
+          out[y * g.cx + x] = static_cast<uint8_t>((out[y * g.cx + x] & 3) | work[y * g.cx + x]);
+        }
+      }
+    }
+  }
+  return mask;
+}
+
+TEST(StarMask, KernelsMarkWhatTheRuleMarks) {
+  struct Case {
+    bool half;
+    uint32_t level;
+    int size;
+    uint32_t background;
+  };
+  const Case cases[] = {
+      {false, 120, 8, 20},   // the station's defaults
+      {false, 150, 11, 60},  //
+      {false, 50, 10, 120},  // low level: the offset wraps, only bright surroundings mark
+      {true, 120, 8, 20},   {true, 60, 11, 200}, {false, 120, 0, 20},  // size out of range
+  };
+  for (const KernelSet* k : KernelSets()) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(k->name) + (c.half ? " half" : " full") + " level " +
+                   std::to_string(c.level));
+      StarGrid g(100, 64);
+      testing::Lcg rng{c.level};
+      auto fill = [&](std::vector<uint32_t>& map, uint32_t scale) {
+        for (auto& v : map) v = scale * (c.background * 16384 + rng.Next() % 30000);
+        // Bright points from barely brighter to five times brighter, many near the limits.
+        for (int p = 0; p < 60; ++p) {
+          uint32_t& v = map[rng.Next() % map.size()];
+          v = static_cast<uint32_t>(v * (1.0 + (rng.Next() % 400) / 100.0));
+        }
+      };
+      fill(g.avr, 1);
+      fill(g.avr2, 4);
+      for (size_t i = 0; i < 200; ++i) g.mask[rng.Next() % (100 * 64)] = 1 + rng.Next() % 3;
+      const auto expected = ReferenceMarks(g, c.half, 8, c.level, c.size);
+      g.Run(*k, c.half, 8, static_cast<int>(c.level), c.size);
+      EXPECT_TRUE(g.mask_alloc == expected);
+      size_t marked = 0;
+      for (uint8_t m : expected) marked += (m & 248) != 0;
+      EXPECT_GT(marked, 0u);
+    }
   }
 }
 
