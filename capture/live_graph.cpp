@@ -388,11 +388,18 @@ bool LiveGraph::FilterSource() {
   auto subtype = media::SubtypeFromGuid(ib_.host_subtype);
   const char* format = subtype ? media::Info(*subtype).caps_format : "";
   if (format[0] != '\0') {
-    source_format_ = Keep(gst_element_factory_make("capsfilter", nullptr));
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, format, nullptr);
-    g_object_set(source_format_, "caps", caps, nullptr);
-    gst_caps_unref(caps);
-    graph_->AddFilter(source_format_, "Source Format");
+    std::string description = std::string("capsfilter caps=video/x-raw,format=") + format;
+    if (ib_.rtspinmode) {
+      // Network cameras do not tell their frame rate; the recording needs one.
+      const int rate_n = ib_.fps > 0.01 ? static_cast<int>(ib_.fps * 1000 + 0.5) : 30000;
+      const int rate_d = ib_.fps > 0.01 ? 1000 : 1001;
+      description += " ! capssetter caps=video/x-raw,framerate=" + std::to_string(rate_n) + "/" +
+                     std::to_string(rate_d);
+    }
+    GError* error = nullptr;
+    source_format_ = Keep(gst_parse_bin_from_description(description.c_str(), TRUE, &error));
+    if (error) g_error_free(error);
+    if (source_format_) graph_->AddFilter(source_format_, "Source Format");
   }
   return true;
 }

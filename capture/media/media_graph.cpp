@@ -64,6 +64,8 @@ GstPadTemplate* TemplateFor(GstElement* element, GstPadDirection direction, GstP
       continue;
     GstCaps* caps = gst_pad_template_get_caps(templ);
     std::string_view name = StructureName(caps);
+    // Network streams say what they carry only on the pad itself.
+    if (name == "application/x-rtp" || name == "application/x-rdt") name = {};
     PadKind pk = name.empty()                                               ? PadKind::Unknown
                  : name.starts_with("video/") || name.starts_with("image/") ? PadKind::Video
                  : name.starts_with("audio/")                               ? PadKind::Audio

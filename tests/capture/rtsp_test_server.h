@@ -11,9 +11,11 @@ namespace orvanta::test {
 
 class RtspTestServer {
  public:
-  // `user` empty: no authentication.
-  RtspTestServer(const std::string& user, const std::string& password, int width = 160,
-                 int height = 120) {
+  // `user` empty: no authentication. `source` is the raw video the camera sends (a
+  // moving test picture by default).
+  RtspTestServer(const std::string& user, const std::string& password,
+                 const std::string& source = "videotestsrc is-live=true pattern=ball",
+                 int width = 160, int height = 120) {
     context_ = g_main_context_new();
     loop_ = g_main_loop_new(context_, FALSE);
     server_ = gst_rtsp_server_new();
@@ -22,9 +24,10 @@ class RtspTestServer {
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(server_);
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
     const std::string launch =
-        "( videotestsrc is-live=true pattern=ball ! video/x-raw,format=I420,width=" +
-        std::to_string(width) + ",height=" + std::to_string(height) +
-        ",framerate=25/1 ! openh264enc ! h264parse ! rtph264pay name=pay0 pt=96 )";
+        "( " + source +
+        " ! videoconvert ! videoscale ! video/x-raw,format=I420,width=" + std::to_string(width) +
+        ",height=" + std::to_string(height) +
+        " ! openh264enc ! h264parse ! rtph264pay name=pay0 pt=96 )";
     gst_rtsp_media_factory_set_launch(factory, launch.c_str());
     gst_rtsp_media_factory_set_shared(factory, TRUE);
     if (!user.empty()) {

@@ -1,0 +1,391 @@
+// The whole capture engine end to end, as the station and the batch tool run it: real
+// video files and a real RTSP camera through the live graph and the detection filter
+// plugin, clips checked on disk (AVI headers, XML records, still images, error logs).
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef ORVANTA_HAVE_RTSP_SERVER
+#include <gst/gst.h>
+
+#include "tests/capture/rtsp_test_server.h"
+#endif
+
+namespace orvanta {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTool = ORVANTA_TOOL_PATH;
+const std::string kStation = ORVANTA_STATION_PATH;
+const std::string kMeteorMovie = "/work/shared/testdata/meteor1.avi";
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Starts a program in `dir` with stdout and stderr going to files there.
+pid_t Start(const fs::path& dir, const std::vector<std::string>& argv) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.c_str()) != 0) ::_exit(126);
+    int out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+Outcome Finish(const fs::path& dir, pid_t pid) {
+  Outcome run;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = ReadFile(dir / "stdout.txt");
+  run.err = ReadFile(dir / "stderr.txt");
+  return run;
+}
+
+Outcome RunIn(const fs::path& dir, const std::vector<std::string>& argv) {
+  return Finish(dir, Start(dir, argv));
+}
+
+struct AviFacts {
+  uint32_t total_frames = 0;
+  std::string compression;
+  bool has_index = false;
+};
+
+AviFacts ReadAvi(const fs::path& path) {
+  const std::string data = ReadFile(path);
+  AviFacts facts;
+  if (data.size() >= 52) std::memcpy(&facts.total_frames, data.data() + 48, 4);
+  size_t strf = data.find("strf");
+  if (strf != std::string::npos && strf + 28 <= data.size())
+    facts.compression = data.substr(strf + 24, 4);
+  facts.has_index = data.find("idx1") != std::string::npos;
+  return facts;
+}
+
+int XmlFrames(const fs::path& xml) {
+  std::smatch m;
+  const std::string text = ReadFile(xml);
+  if (!std::regex_search(text, m, std::regex("frames=\"(\\d+)\""))) return -1;
+  return std::stoi(m[1]);
+}
+
+struct Clip {
+  std::string path;
+  int trig = 0;
+  int frames = 0;
+  int first = 0;
+  int last = 0;
+};
+
+std::vector<Clip> ClipLines(const std::string& out) {
+  std::vector<Clip> clips;
+  std::regex line("clip (\\S+) trig=(\\d+) frames=(\\d+) first=(-?\\d+) last=(-?\\d+)");
+  for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator();
+       ++it)
+    clips.push_back({(*it)[1], std::stoi((*it)[2]), std::stoi((*it)[3]), std::stoi((*it)[4]),
+                     std::stoi((*it)[5])});
+  return clips;
+}
+
+struct Meteor {
+  int first = 0;
+  int last = 0;
+  double peak = 0;
+};
+
+std::vector<Meteor> TruthMeteors(const fs::path& json) {
+  std::vector<Meteor> meteors;
+  const std::string text = ReadFile(json);
+  std::regex event(
+      "\"kind\": \"meteor\", \"first_frame\": (\\d+), \"last_frame\": (\\d+)[^}]*\"peak\": "
+      "([0-9.]+)");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), event);
+       it != std::sregex_iterator(); ++it)
+    meteors.push_back({std::stoi((*it)[1]), std::stoi((*it)[2]), std::stod((*it)[3])});
+  return meteors;
+}
+
+std::vector<fs::path> FilesNamed(const fs::path& dir, const std::regex& name) {
+  std::vector<fs::path> found;
+  if (!fs::exists(dir)) return found;
+  for (const auto& e : fs::recursive_directory_iterator(dir))
+    if (e.is_regular_file() && std::regex_match(e.path().filename().string(), name))
+      found.push_back(e.path());
+  return found;
+}
+
+class Engine : public testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::temp_directory_path() /
+           ("orvanta_engine_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    if (HasFailure()) {
+      std::fprintf(stderr, "-- stderr:\n%s-- error log:\n%s", ReadFile(dir_ / "stderr.txt").c_str(),
+                   ReadFile(dir_ / "DxErrLog.txt").c_str());
+    }
+    fs::remove_all(dir_);
+  }
+
+  // A settings file with the defaults and the given keys.
+  fs::path Settings(const std::vector<std::string>& keys) {
+    const fs::path file = dir_ / "test.zvi";
+    EXPECT_EQ(RunIn(dir_, {kTool, "settings", "defaults", file.string()}).status, 0);
+    std::vector<std::string> set = {kTool, "settings", "set", file.string()};
+    set.insert(set.end(), keys.begin(), keys.end());
+    Outcome r = RunIn(dir_, set);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return file;
+  }
+
+  fs::path Simulate(int width, int height, int seconds, int seed, const char* format = "YUY2") {
+    const fs::path video = dir_ / "sky.avi";
+    Outcome r =
+        RunIn(dir_, {kTool, "simulate", "--out", video.string(), "--truth",
+                     (dir_ / "sky.json").string(), "--width", std::to_string(width), "--height",
+                     std::to_string(height), "--fps", "25", "--seconds", std::to_string(seconds),
+                     "--seed", std::to_string(seed), "--format", format});
+    EXPECT_EQ(r.status, 0) << r.err;
+    return video;
+  }
+
+  Outcome Detect(const fs::path& video, const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> argv = {kTool,      "detect",
+                                     "--source", video.string(),
+                                     "--out",    (dir_ / "clips").string(),
+                                     "--start",  "2024-01-02T02:10:00"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    return RunIn(dir_, argv);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(Engine, SimulatedSkyGivesOneFinishedClipPerMeteor) {
+  const fs::path video = Simulate(640, 360, 30, 3);
+  const fs::path settings =
+      Settings({"IF.cx=640", "IF.cy=360", "AP.limit_MB=10", "AP.thumbnail=1", "AP.bmp=1"});
+  Outcome r = Detect(video, {"--settings", settings.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<Clip> clips = ClipLines(r.out);
+  std::vector<Meteor> bright;
+  for (const Meteor& m : TruthMeteors(dir_ / "sky.json"))
+    if (m.peak >= 60) bright.push_back(m);
+  ASSERT_GE(bright.size(), 3u);
+  ASSERT_EQ(clips.size(), bright.size()) << r.out;
+  for (size_t i = 0; i < clips.size(); ++i) {
+    const Clip& c = clips[i];
+    SCOPED_TRACE(c.path);
+    EXPECT_LE(c.first, bright[i].first);
+    EXPECT_GE(c.last, bright[i].last);
+    EXPECT_EQ(c.trig, 1);
+    EXPECT_EQ(c.last - c.first + 1, c.frames);
+    // A finished AVI with as many frames as the clip record.
+    AviFacts avi = ReadAvi(c.path);
+    EXPECT_TRUE(avi.has_index);
+    EXPECT_EQ(avi.total_frames, static_cast<uint32_t>(c.frames));
+    const std::string base = c.path.substr(0, c.path.size() - 4);
+    EXPECT_EQ(XmlFrames(base + ".xml"), c.frames);
+    for (const char* product : {"M.bmp", "P.bmp", "P.jpg", "T.jpg"})
+      EXPECT_TRUE(fs::exists(base + product)) << product;
+    EXPECT_FALSE(fs::exists(base + "S.bmp"));
+  }
+  // Names carry the stream time from --start, filed in the evening's day directory.
+  EXPECT_NE(clips[0].path.find("/2024/202401/20240101/M20240102_0210"), std::string::npos);
+  EXPECT_TRUE(FilesNamed(dir_ / "clips", std::regex("T.*\\.avi")).empty());
+}
+
+TEST_F(Engine, RealMeteorMovieGivesAClipHoldingTheFireball) {
+  if (!fs::exists(kMeteorMovie)) GTEST_SKIP() << "no test movie";
+  // A short movie: the fireball (frames 13 to 28) comes before the usual warm-up ends, so
+  // the rate setting keeps the warm-up to one frame and the head short.
+  const fs::path settings = Settings({"IF.cx=640", "IF.cy=480", "IF.fps=1", "IF.sm_on=0",
+                                      "IF.so_on=0", "IF.fs_head=5", "AP.limit_MB=10"});
+  Outcome r = Detect(kMeteorMovie, {"--settings", settings.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  bool held = false;
+  for (const Clip& c : ClipLines(r.out)) {
+    EXPECT_EQ(ReadAvi(c.path).total_frames, static_cast<uint32_t>(c.frames));
+    held = held || (c.first <= 13 && c.last >= 28);
+  }
+  EXPECT_TRUE(held) << r.out;
+}
+
+TEST_F(Engine, Nv12SourceIsRecordedAsYuy2) {
+  const fs::path video = Simulate(480, 270, 8, 5);
+  const fs::path settings = Settings({"IF.cx=480", "IF.cy=270", "AP.forcc=NV12", "AP.limit_MB=10"});
+  Outcome r = Detect(video, {"--settings", settings.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<Clip> clips = ClipLines(r.out);
+  ASSERT_FALSE(clips.empty()) << r.out;
+  EXPECT_EQ(ReadAvi(clips[0].path).compression, "YUY2");
+  const std::string xml = ReadFile(clips[0].path.substr(0, clips[0].path.size() - 4) + ".xml");
+  EXPECT_NE(xml.find("fourcc=\"NV12\""), std::string::npos);
+}
+
+TEST_F(Engine, TooLittleDiskSpaceStopsWithCode500) {
+  const fs::path video = Simulate(320, 180, 2, 5);
+  const fs::path settings =
+      Settings({"IF.cx=320", "IF.cy=180", "AP.limit_MB=2000000000", "AP.limit_stop=1"});
+  Outcome r = Detect(video, {"--settings", settings.string()});
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("UM003: HDD Space limit. Please Stop and delete old files"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(ReadFile(dir_ / "DxErrLog.txt").find("error at 500 "), std::string::npos);
+  EXPECT_TRUE(FilesNamed(dir_ / "clips", std::regex(".*\\.avi")).empty());
+}
+
+TEST_F(Engine, SourceOfAnotherSizeIsAFormatError) {
+  const fs::path video = Simulate(640, 480, 2, 5);
+  const fs::path settings = Settings({"IF.cx=720", "IF.cy=480", "AP.limit_MB=10"});
+  Outcome r = Detect(video, {"--settings", settings.string()});
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("Format error: "), std::string::npos) << r.err;
+  const std::string log = ReadFile(dir_ / "DxErrLog.txt");
+  EXPECT_NE(log.find("cx 720 cy 480"), std::string::npos) << log;
+  EXPECT_NE(log.find("error str:"), std::string::npos) << log;
+}
+
+TEST_F(Engine, SigtermDuringAClipLeavesNoBrokenClip) {
+  const fs::path video = Simulate(480, 270, 12, 5);
+  const fs::path clips = dir_ / "clips";
+  fs::create_directories(clips);
+  const fs::path settings =
+      Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.sm_on=0", "IF.filterinmode=1",
+                "IF.rtspinmode=0", "AP.dv_v_s_filter=filesrc", "AP.infname=" + video.string(),
+                "AP.db_dir=" + clips.string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+  pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
+  // The station plays the file at its own pace; stop it while a clip is being recorded.
+  bool recording = false;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!recording && std::chrono::steady_clock::now() < until) {
+    for (const fs::path& t : FilesNamed(clips, std::regex("T.*\\.avi")))
+      recording = recording || fs::file_size(t) > 200000;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ::kill(pid, SIGTERM);
+  Outcome r = Finish(dir_, pid);
+  ASSERT_TRUE(recording) << r.err;
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(FilesNamed(clips, std::regex("T.*\\.avi")).empty());
+  for (const fs::path& m : FilesNamed(clips, std::regex("M.*\\.avi"))) {
+    SCOPED_TRACE(m.string());
+    fs::path xml = m;
+    xml.replace_extension(".xml");
+    ASSERT_TRUE(fs::exists(xml));
+    EXPECT_EQ(static_cast<int>(ReadAvi(m).total_frames), XmlFrames(xml));
+  }
+  // The settings were saved at the end.
+  EXPECT_NE(ReadFile(settings).find("AP.db_dir"), std::string::npos);
+}
+
+#ifdef ORVANTA_HAVE_RTSP_SERVER
+class RtspEngine : public Engine {
+ protected:
+  // The camera sends a simulated sky with a meteor five seconds in.
+  std::string SkySource() {
+    const fs::path video = Simulate(480, 270, 12, 5);
+    return "filesrc location=" + video.string() + " ! avidemux";
+  }
+  fs::path CameraSettings(const std::string& address, const std::string& user,
+                          const std::string& password) {
+    fs::create_directories(dir_ / "clips");
+    return Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.sm_on=0", "IF.filterinmode=1",
+                     "IF.rtspinmode=1", "IF.continuousdetection=1", "AP.dv_v_s_filter=rtspsrc",
+                     "AP.rtsp_ip=" + address, "AP.rtsp_uname=" + user, "AP.rtsp_pword=" + password,
+                     "AP.db_dir=" + (dir_ / "clips").string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+  }
+  // Runs the station on the camera until the meteor's clip record appears.
+  bool StationRecordsAClip(const fs::path& settings, Outcome* run) {
+    pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
+    bool seen = false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!seen && std::chrono::steady_clock::now() < until) {
+      seen = !FilesNamed(dir_ / "clips", std::regex("M.*\\.xml")).empty();
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ::kill(pid, SIGTERM);
+    *run = Finish(dir_, pid);
+    for (const fs::path& m : FilesNamed(dir_ / "clips", std::regex("M.*\\.avi"))) {
+      fs::path xml = m;
+      xml.replace_extension(".xml");
+      EXPECT_EQ(static_cast<int>(ReadAvi(m).total_frames), XmlFrames(xml));
+    }
+    return seen;
+  }
+};
+
+TEST_F(RtspEngine, CameraWithoutPassword) {
+  test::RtspTestServer camera("", "", SkySource(), 480, 270);
+  Outcome r;
+  EXPECT_TRUE(StationRecordsAClip(CameraSettings(camera.address(), "", ""), &r));
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(RtspEngine, CameraWithPassword) {
+  test::RtspTestServer camera("watcher", "s3cret@cam", SkySource(), 480, 270);
+  Outcome r;
+  EXPECT_TRUE(StationRecordsAClip(CameraSettings(camera.address(), "watcher", "s3cret@cam"), &r));
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(RtspEngine, WrongPasswordIsReportedWithoutThePassword) {
+  test::RtspTestServer camera("watcher", "s3cret@cam");
+  const fs::path settings = CameraSettings(camera.address(), "watcher", "guessed-pw");
+  pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
+  Outcome r = Finish(dir_, pid);
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("Could not Load " + camera.address() + " (Check name,ip,id, PW...)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("guessed-pw"), std::string::npos);
+  EXPECT_NE(ReadFile(dir_ / "DxErrLog.txt").find("error at 1004 "), std::string::npos);
+}
+#endif
+
+}  // namespace
+}  // namespace orvanta
+
+#ifdef ORVANTA_HAVE_RTSP_SERVER
+int main(int argc, char** argv) {
+  gst_init(&argc, &argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
+#endif
