@@ -55,6 +55,9 @@ struct CoreOutputs {
   std::function<void()> clip_end;  // end of a clip (ClipEnd), when host_thread_id != 0
 };
 
+// Frames are top-down with rows packed without padding (width x bytes per pixel; I420 and
+// NV12 planes back to back). AttachBlock, SetMediaType, Run and Stop must not overlap a
+// ReceiveVideo call: the host makes them with the stream stopped or under its stream lock.
 class DetectCore {
  public:
   // `worker_threads`: helper threads of the band jobs; -1 one less than the cores, 0 none
