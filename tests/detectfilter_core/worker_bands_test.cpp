@@ -202,5 +202,87 @@ TEST(WorkerBands, KernelBuildsAgree) {
   }
 }
 
+// The peak-hold merge against the rule written out pixel by pixel: S takes F's compared value
+// and the bytes that belong with it where F's value is higher, in the text rows only where S
+// is not black.
+std::vector<uint8_t> ReferencePeak(PeakKind kind, const std::vector<uint8_t>& f,
+                                   std::vector<uint8_t> s, int cx, int cy, int text_first,
+                                   int text_last) {
+  const size_t pixels = static_cast<size_t>(cx) * cy;
+  for (int y = 0; y < cy; ++y) {
+    const bool text = y >= text_first && y <= text_last;
+    for (int x = 0; x < cx; ++x) {
+      const size_t i = static_cast<size_t>(y) * cx + x;
+      std::vector<size_t> bytes;  // compared byte first
+      int fv, sv;
+      switch (kind) {
+        case PeakKind::Yuy2:
+          bytes = {2 * i, 2 * i + 1};
+          break;
+        case PeakKind::Uyvy:
+          bytes = {2 * i + 1, 2 * i};
+          break;
+        case PeakKind::Rgb24:
+          bytes = {3 * i, 3 * i + 1, 3 * i + 2};
+          break;
+        case PeakKind::Rgb32:
+          bytes = {4 * i, 4 * i + 1, 4 * i + 2};
+          break;
+        case PeakKind::I420: {
+          const size_t u = pixels + static_cast<size_t>(y / 2) * (cx / 2) + x / 2;
+          bytes = {i, u, u + pixels / 4};
+          break;
+        }
+        case PeakKind::NV12: {
+          const size_t uv = pixels + static_cast<size_t>(y / 2) * cx + (x / 2) * 2;
+          bytes = {i, uv, uv + 1};
+          break;
+        }
+        default:
+          bytes = {i};
+      }
+      if (kind == PeakKind::Rgb24 || kind == PeakKind::Rgb32) {
+        fv = f[bytes[0]] + f[bytes[1]] + f[bytes[2]];
+        sv = s[bytes[0]] + s[bytes[1]] + s[bytes[2]];
+      } else {
+        fv = f[bytes[0]];
+        sv = s[bytes[0]];
+      }
+      if (fv <= sv || (text && s[bytes[0]] == 0)) continue;
+      for (size_t b : bytes) s[b] = f[b];
+    }
+  }
+  return s;
+}
+
+TEST(WorkerBands, PeakHoldFollowsTheRule) {
+  const PeakKind kinds[] = {PeakKind::Luma1, PeakKind::I420,  PeakKind::NV12, PeakKind::Yuy2,
+                            PeakKind::Uyvy,  PeakKind::Rgb24, PeakKind::Rgb32};
+  std::vector<const KernelSet*> sets = {&BaselineKernels()};
+  if (__builtin_cpu_supports("avx2")) sets.push_back(&Avx2Kernels());
+  const int cx = 40, cy = 12;
+  testing::Lcg rng{7};
+  for (const KernelSet* k : sets) {
+    for (PeakKind kind : kinds) {
+      SCOPED_TRACE(std::string(k->name) + " peak " + std::to_string(static_cast<int>(kind)));
+      std::vector<uint8_t> frame(static_cast<size_t>(cx) * cy * 4), peak(frame.size());
+      for (auto& b : frame) b = static_cast<uint8_t>(rng.Next() % 256);
+      for (auto& b : peak) b = static_cast<uint8_t>(rng.Next() % 4 == 0 ? 0 : rng.Next() % 256);
+      const auto expected = ReferencePeak(kind, frame, peak, cx, cy, 8, 10);
+      PeakArgs a;
+      a.kind = kind;
+      a.frame = frame.data();
+      a.peak = peak.data();
+      a.cx = cx;
+      a.cy = cy;
+      a.text_first = 8;
+      a.text_last = 10;
+      // Bands of 3 rows: colour rows of I420 and NV12 straddle band edges.
+      for (int band = 0; band < 4; ++band) k->peak_hold(a, 3 * band, 3 * band + 3);
+      EXPECT_TRUE(peak == expected);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orvanta::detect
