@@ -96,6 +96,8 @@ struct DetectCore::State {
   DetectResult band_results[kMaxBands];
   CandidateList band_candidates[kMaxBands];
   std::vector<uint32_t> star_scratch;
+  std::vector<uint8_t> star_grid_marks;  // see StarMaskArgs
+  std::vector<uint8_t> star_mask_marks;
   int16_t red_table[256];
   // Grid of the last star-mask pass; mask2 is cleaned when it changes.
   int star_grid_key[4] = {-1, -1, -1, -1};
@@ -644,6 +646,9 @@ void DetectCore::State::StartStarMask() {
     size_t bytes = blk.mask2_base != nullptr ? pixels + 12 * static_cast<size_t>(cx) : pixels;
     std::memset(base, 0, bytes);
     std::memcpy(star_grid_key, key, sizeof key);
+    // Clean work rows; any mask row may still hold marks of an earlier pass.
+    star_grid_marks.assign(static_cast<size_t>(cy) + 2 * kStarRowMargin, 0);
+    star_mask_marks.assign(static_cast<size_t>(cy), 1);
   }
   StarMaskArgs a;
   a.avr = avr_map;
@@ -655,6 +660,8 @@ void DetectCore::State::StartStarMask() {
   a.rows_per_band = cy / bands;
   a.sm_level = static_cast<uint32_t>(blk.sm_level);
   a.sm_size = blk.sm_size;
+  a.grid_marks = star_grid_marks.data();
+  a.mask_marks = star_mask_marks.data();
   const int tasks = half ? bands / 2 : bands;
   star_scratch.resize(static_cast<size_t>(tasks) * (cx > 0 ? cx : 1));
   const auto& k = Kernels();

@@ -60,7 +60,13 @@ struct StarMaskArgs {
   int rows_per_band = 0;
   uint32_t sm_level = 0;
   int sm_size = 0;
+  // Row bookkeeping that lets the carry skip rows with marks on neither side (optional):
+  // grid_marks[r + kStarRowMargin] is set when a stamp reaches row r of the work grid (the
+  // carry clears it); mask_marks[y] is set while mask row y may hold star marks.
+  uint8_t* grid_marks = nullptr;
+  uint8_t* mask_marks = nullptr;
 };
+inline constexpr int kStarRowMargin = 6;  // stamps reach at most 5 rows past their centre
 
 // Peak-hold kinds by what is copied with the compared value.
 enum class PeakKind : int { Luma1, I420, NV12, Yuy2, Uyvy, Rgb24, Rgb32 };

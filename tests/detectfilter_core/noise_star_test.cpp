@@ -55,6 +55,7 @@ struct StarGrid {
   int cx, cy;
   std::vector<uint32_t> avr, avr2;
   std::vector<uint8_t> mask_alloc, mask2_alloc;
+  std::vector<uint8_t> grid_marks, mask_marks;  // the carry's row bookkeeping
   uint8_t* mask;
   uint8_t* mask2;
   StarGrid(int w, int h)
@@ -63,7 +64,9 @@ struct StarGrid {
         avr(static_cast<size_t>(w) * h),
         avr2(static_cast<size_t>(w) * h / 4),
         mask_alloc(static_cast<size_t>(w) * h + 12 * w),
-        mask2_alloc(static_cast<size_t>(w) * h + 12 * w) {
+        mask2_alloc(static_cast<size_t>(w) * h + 12 * w),
+        grid_marks(h + 2 * kStarRowMargin, 0),
+        mask_marks(h, 1) {
     mask = mask_alloc.data() + 6 * w;
     mask2 = mask2_alloc.data() + 6 * w;
   }
@@ -78,6 +81,8 @@ struct StarGrid {
     a.rows_per_band = cy / bands;
     a.sm_level = static_cast<uint32_t>(level);
     a.sm_size = size;
+    a.grid_marks = grid_marks.data();
+    a.mask_marks = mask_marks.data();
     std::vector<uint32_t> scratch(cx);
     const int tasks = half ? bands / 2 : bands;
     for (int b = 0; b < tasks; ++b)
