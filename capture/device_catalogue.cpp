@@ -81,7 +81,21 @@ GstCaps* RequestCaps(const char* format, const CaptureFormatRequest& r) {
   } else {
     caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, r.cx, "height", G_TYPE_INT, r.cy,
                                nullptr);
-    if (format) gst_caps_set_simple(caps, "format", G_TYPE_STRING, format, nullptr);
+    if (format) {
+      gst_caps_set_simple(caps, "format", G_TYPE_STRING, format, nullptr);
+    } else {
+      // The device's own format, among those the detection filter knows.
+      GValue list = G_VALUE_INIT;
+      g_value_init(&list, GST_TYPE_LIST);
+      for (const char* f : {"YUY2", "UYVY", "NV12", "I420", "YV12", "BGR", "BGRx", "GRAY8"}) {
+        GValue v = G_VALUE_INIT;
+        g_value_init(&v, G_TYPE_STRING);
+        g_value_set_string(&v, f);
+        gst_value_list_append_and_take_value(&list, &v);
+      }
+      gst_caps_set_value(caps, "format", &list);
+      g_value_unset(&list);
+    }
   }
   if (r.fps > 0.01)
     gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, 10000000,

@@ -6,7 +6,10 @@
 
 #include <QCoreApplication>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <regex>
 #include <thread>
@@ -15,9 +18,11 @@
 #include "app/app_params.h"
 #include "app/messages.h"
 #include "app/text_utf.h"
+#include "capture/device_catalogue.h"
 #include "capture/live_commands.h"
 #include "capture/live_controller.h"
 #include "capture/live_thread.h"
+#include "tests/capture/fake_camera.h"
 
 namespace orvanta::capture {
 namespace {
@@ -130,6 +135,74 @@ TEST_F(LiveThreadTest, SecondStartAndLateClipEndChangeNothing) {
   EXPECT_EQ(state.live_done, 1);
   std::lock_guard lock(mu_);
   EXPECT_TRUE(messages_.empty()) << messages_.front();
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(LiveThreadTest, CameraWithMicrophoneRecordsAForcedClip) {
+  test::RegisterFakeCameras();
+  std::vector<std::string> microphones;
+  std::string wanted = "-";
+  int counter = 1;
+  FindFilterByName(DeviceCategory::AudioInput, &microphones, &wanted, nullptr, &counter);
+  std::string microphone;
+  for (const auto& m : microphones)
+    if (m.ends_with(test::kFakeMicrophoneName)) microphone = m;
+  ASSERT_FALSE(microphone.empty());
+  app_.ib.filterinmode = 0;
+  app_.ib.cx = 320;
+  app_.ib.cy = 240;
+  app_.ib.sm_on = 0;  // a warm-up of one second
+  app_.ib.so_on = 0;  // the test picture's noise must not end the clip as a slow object
+  SetField(app_.ap.dv_video_device, u"");  // the first camera
+  SetField(app_.ap.dv_audio_device, Utf8ToUtf16(microphone));
+
+  CaptureState state;
+  CaptureHooks hooks;
+  CLiveThread* live = nullptr;
+  LivePageHooks page_hooks;
+  page_hooks.post = [&live](int command) { live->Post(command); };
+  LiveController page(app_.ib, page_hooks);
+  CLiveThread thread(app_, state, hooks, page);
+  live = &thread;
+  thread.Start();
+  const fs::path clips = dir_ / "clips";
+
+  page.Preview();
+  ASSERT_TRUE(WaitFor([&] { return CountFiles(clips, std::regex("T.*\\.avi")) == 1; }));
+  // Once the ring holds the head frames, recording by hand for a second, then the tail.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  page.ToggleRec();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  page.ToggleRec();
+  const std::regex record("M.*\\+\\.xml");  // '+': recorded by hand
+  EXPECT_TRUE(WaitFor([&] { return CountFiles(clips, record) == 1; }, 10000)) << [&] {
+    std::string names;
+    for (const auto& e : fs::directory_iterator(clips)) names += e.path().filename().string() + " ";
+    return names;
+  }();
+  page.Stop();
+  thread.Post(kShutdown);
+  thread.Wait();
+  EXPECT_EQ(FieldText(app_.ap.dv_video_device), u"1:" + Utf8ToUtf16(test::kFakeCameraName));
+  for (const auto& e : fs::directory_iterator(clips)) {
+    const std::string name = e.path().filename().string();
+    if (!name.ends_with(".avi")) continue;
+    const std::string avi = ReadAll(e.path());
+    uint32_t frames = 0;
+    std::memcpy(&frames, avi.data() + 48, 4);
+    EXPECT_GT(frames, 20u);
+    EXPECT_NE(avi.find("auds"), std::string::npos) << "no sound stream in " << name;
+    const std::string xml =
+        ReadAll(e.path().string().substr(0, e.path().string().size() - 4) + ".xml");
+    EXPECT_NE(xml.find("frames=\"" + std::to_string(frames) + "\""), std::string::npos);
+    EXPECT_NE(xml.find("trig=\"4\""), std::string::npos) << xml.substr(0, 400);
+  }
+  std::lock_guard lock(mu_);
+  for (const auto& m : messages_) ADD_FAILURE() << m;
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ GList* fake_provider_probe(GstDeviceProvider*) {
 void fake_provider_class_init(FakeProviderClass* klass) {
   GstDeviceProviderClass* dp = GST_DEVICE_PROVIDER_CLASS(klass);
   dp->probe = fake_provider_probe;
-  gst_device_provider_class_set_static_metadata(dp, "Orvanta test cameras", "Source/Video",
+  gst_device_provider_class_set_static_metadata(dp, "Orvanta test cameras", "Source/Audio/Video",
                                                 "Test cameras for the capture tests", "Orvanta");
 }
 void fake_provider_init(FakeProvider*) {}
