@@ -205,6 +205,49 @@ TEST_F(LiveThreadTest, CameraWithMicrophoneRecordsAForcedClip) {
   for (const auto& m : messages_) ADD_FAILURE() << m;
 }
 
+TEST_F(LiveThreadTest, CompressorRecordsThroughTheChosenEncoder) {
+  CodecList codecs = FillCodecList(kUncompressedEntry);
+  std::string x264;
+  for (const auto& entry : codecs.entries)
+    if (entry.ends_with(":x264enc")) x264 = entry;
+  if (x264.empty()) GTEST_SKIP() << "no H.264 encoder";
+  SetField(app_.ap.dv_out_codec, Utf8ToUtf16(x264));
+  app_.ib.sm_on = 0;
+  app_.ib.so_on = 0;
+
+  CaptureState state;
+  CaptureHooks hooks;
+  CLiveThread* live = nullptr;
+  LivePageHooks page_hooks;
+  page_hooks.post = [&live](int command) { live->Post(command); };
+  LiveController page(app_.ib, page_hooks);
+  CLiveThread thread(app_, state, hooks, page);
+  live = &thread;
+  thread.Start();
+  const fs::path clips = dir_ / "clips";
+  page.Preview();
+  ASSERT_TRUE(WaitFor([&] { return CountFiles(clips, std::regex("T.*\\.avi")) == 1; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  page.ToggleRec();
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  page.ToggleRec();
+  EXPECT_TRUE(WaitFor([&] { return CountFiles(clips, std::regex("M.*\\+\\.xml")) == 1; }, 10000));
+  EXPECT_EQ(state.rec_mode, 3);
+  page.Stop();
+  thread.Post(kShutdown);
+  thread.Wait();
+  for (const auto& e : fs::directory_iterator(clips)) {
+    if (e.path().extension() != ".avi") continue;
+    const std::string avi = ReadAll(e.path());
+    const size_t strf = avi.find("strf");
+    ASSERT_NE(strf, std::string::npos);
+    EXPECT_EQ(avi.substr(strf + 24, 4), "H264");
+    uint32_t frames = 0;
+    std::memcpy(&frames, avi.data() + 48, 4);
+    EXPECT_GT(frames, 20u);
+  }
+}
+
 }  // namespace
 }  // namespace orvanta::capture
 
