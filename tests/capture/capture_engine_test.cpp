@@ -31,7 +31,7 @@ namespace fs = std::filesystem;
 
 const std::string kTool = ORVANTA_TOOL_PATH;
 const std::string kStation = ORVANTA_STATION_PATH;
-const std::string kMeteorMovie = "/work/shared/testdata/meteor1.avi";
+const std::string kMeteorMovie = std::string(ORVANTA_TESTDATA_DIR) + "/meteor1.avi";
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream f(path, std::ios::binary);

@@ -212,7 +212,7 @@ TEST_F(Recording, EveryOutputOfATeeGetsItsOwnQueue) {
 }
 
 TEST_F(Recording, AnEncodedFileIsDecodedOnTheWay) {
-  const std::string movie = "/work/shared/testdata/meteor1.avi";
+  const std::string movie = std::string(ORVANTA_TESTDATA_DIR) + "/meteor1.avi";
   if (!fs::exists(movie)) GTEST_SKIP() << "no test movie";
   Graph graph;
   GstElement* src = gst_element_factory_make("filesrc", nullptr);
