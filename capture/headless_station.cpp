@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <atomic>
 #include <csignal>
 
@@ -60,19 +59,22 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
     if (ending.exchange(true)) return;
     qapp->quit();
   };
-  // A stop that leaves the page idle ends the run: a file source has ended, or the graph
-  // failed. (A clip in filter mode stops and restarts within 100 ms: no end then.)
+  // A stop that leaves the page idle ends the run: a file source has ended, the graph
+  // failed, or no new recording could be started. The page is looked at once the live
+  // thread has handled what the stop posted (a camera reopened after a clip goes through
+  // Stop and then Detect within the same end-of-clip sequence: no end then).
   hooks.stop_action = [&] {
     page.Stop();
     if (app.state.graph_error != 0) failed = true;
-    QMetaObject::invokeMethod(
-        qapp,
-        [&] {
-          QTimer::singleShot(500, qapp, [&] {
+    if (!live) return;
+    live->PostTask([&] {
+      QMetaObject::invokeMethod(
+          qapp,
+          [&] {
             if (page.live_state() == kIdle) end_run();
-          });
-        },
-        Qt::QueuedConnection);
+          },
+          Qt::QueuedConnection);
+    });
   };
   hooks.graph_notify = [&] {
     QMetaObject::invokeMethod(

@@ -6,6 +6,7 @@ namespace orvanta::capture {
 inline constexpr int kLiveCommandEvent = 1125;
 inline constexpr int kClipEndEvent = 1225;
 inline constexpr int kGraphNotifyEvent = 1216;  // the live graph has events waiting
+inline constexpr int kLiveTaskEvent = 1126;     // work queued behind the commands
 
 enum LiveCommand : int {
   kHello = 1,

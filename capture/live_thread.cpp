@@ -75,6 +75,10 @@ void CLiveThread::PostClipEnd() {
   QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kClipEndEvent)));
 }
 
+void CLiveThread::PostTask(std::function<void()> task) {
+  QCoreApplication::postEvent(this, new LiveTaskEvent(std::move(task)));
+}
+
 void CLiveThread::Wait() {
   thread_.wait();
 }
@@ -82,6 +86,10 @@ void CLiveThread::Wait() {
 void CLiveThread::customEvent(QEvent* event) {
   if (event->type() == static_cast<QEvent::Type>(kClipEndEvent)) {
     FinishClip();
+    return;
+  }
+  if (event->type() == static_cast<QEvent::Type>(kLiveTaskEvent)) {
+    static_cast<LiveTaskEvent*>(event)->Run();
     return;
   }
   if (event->type() != static_cast<QEvent::Type>(kLiveCommandEvent)) return;

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QThread>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,16 @@ class LiveCommandEvent : public QEvent {
   int command_;
 };
 
+class LiveTaskEvent : public QEvent {
+ public:
+  explicit LiveTaskEvent(std::function<void()> task)
+      : QEvent(static_cast<QEvent::Type>(kLiveTaskEvent)), task_(std::move(task)) {}
+  void Run() const { task_(); }
+
+ private:
+  std::function<void()> task_;
+};
+
 class CLiveThread : public QObject {
  public:
   // `page` performs the live page's actions (Stop after failures, Detect or Preview to
@@ -45,6 +56,8 @@ class CLiveThread : public QObject {
   void Post(int command);
   // Posts ClipEnd (thread-safe; called on the detection filter's streaming thread).
   void PostClipEnd();
+  // Runs `task` on the live thread after everything posted before it (thread-safe).
+  void PostTask(std::function<void()> task);
   // Waits until the thread has ended after Shutdown.
   void Wait();
 

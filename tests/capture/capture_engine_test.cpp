@@ -324,12 +324,14 @@ class RtspEngine : public Engine {
     return "filesrc location=" + video.string() + " ! avidemux";
   }
   fs::path CameraSettings(const std::string& address, const std::string& user,
-                          const std::string& password) {
+                          const std::string& password, bool continuous) {
     fs::create_directories(dir_ / "clips");
     return Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.sm_on=0", "IF.filterinmode=1",
-                     "IF.rtspinmode=1", "IF.continuousdetection=1", "AP.dv_v_s_filter=rtspsrc",
-                     "AP.rtsp_ip=" + address, "AP.rtsp_uname=" + user, "AP.rtsp_pword=" + password,
-                     "AP.db_dir=" + (dir_ / "clips").string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+                     "IF.rtspinmode=1",
+                     continuous ? "IF.continuousdetection=1" : "IF.continuousdetection=0",
+                     "AP.dv_v_s_filter=rtspsrc", "AP.rtsp_ip=" + address, "AP.rtsp_uname=" + user,
+                     "AP.rtsp_pword=" + password, "AP.db_dir=" + (dir_ / "clips").string(),
+                     "AP.db_ymddir=0", "AP.limit_MB=10"});
   }
   // Runs the station on the camera until the meteor's clip record appears.
   bool StationRecordsAClip(const fs::path& settings, Outcome* run) {
@@ -340,6 +342,10 @@ class RtspEngine : public Engine {
       seen = !FilesNamed(dir_ / "clips", std::regex("M.*\\.xml")).empty();
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    // The station goes on after the clip (a camera without continuous detection is
+    // reopened after every clip, which must not end the run).
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0);
     ::kill(pid, SIGTERM);
     *run = Finish(dir_, pid);
     for (const fs::path& m : FilesNamed(dir_ / "clips", std::regex("M.*\\.avi"))) {
@@ -351,23 +357,24 @@ class RtspEngine : public Engine {
   }
 };
 
-TEST_F(RtspEngine, CameraWithoutPassword) {
+TEST_F(RtspEngine, CameraWithoutPasswordReopenedAfterEachClip) {
   test::RtspTestServer camera("", "", SkySource(), 480, 270);
   Outcome r;
-  EXPECT_TRUE(StationRecordsAClip(CameraSettings(camera.address(), "", ""), &r));
+  EXPECT_TRUE(StationRecordsAClip(CameraSettings(camera.address(), "", "", false), &r));
   EXPECT_EQ(r.status, 0);
 }
 
-TEST_F(RtspEngine, CameraWithPassword) {
+TEST_F(RtspEngine, CameraWithPasswordRunningContinuously) {
   test::RtspTestServer camera("watcher", "s3cret@cam", SkySource(), 480, 270);
   Outcome r;
-  EXPECT_TRUE(StationRecordsAClip(CameraSettings(camera.address(), "watcher", "s3cret@cam"), &r));
+  EXPECT_TRUE(
+      StationRecordsAClip(CameraSettings(camera.address(), "watcher", "s3cret@cam", true), &r));
   EXPECT_EQ(r.status, 0);
 }
 
 TEST_F(RtspEngine, WrongPasswordIsReportedWithoutThePassword) {
   test::RtspTestServer camera("watcher", "s3cret@cam");
-  const fs::path settings = CameraSettings(camera.address(), "watcher", "guessed-pw");
+  const fs::path settings = CameraSettings(camera.address(), "watcher", "guessed-pw", true);
   pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
   Outcome r = Finish(dir_, pid);
   EXPECT_NE(r.status, 0);
