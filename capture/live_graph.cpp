@@ -374,6 +374,13 @@ bool LiveGraph::FilterSource() {
       ReportGraphError(r, 173);
       return false;
     }
+  } else if (!ib_.rtspinmode) {
+    // A file is decoded once for its pictures and its sound alike.
+    source_decoder_ = Keep(gst_element_factory_make("decodebin", nullptr));
+    if (source_decoder_ && (Failed(graph_->AddFilter(source_decoder_, "Source Decoder")) ||
+                            Failed(graph_->RenderStream(PinCategory::None, MediaKind::Video,
+                                                        source_, nullptr, source_decoder_))))
+      DropElement(source_decoder_);
   }
 
   SourceSubtypeChoice choice = ChooseSourceSubtype(Utf16ToUtf8(FieldText(ap_.forcc, kForccUnits)));
@@ -407,7 +414,7 @@ bool LiveGraph::FilterSource() {
 Result LiveGraph::JoinSourceToFilter(bool* reported) {
   Result r;
   if (ib_.filterinmode) {
-    GstElement* from = decoder_ ? decoder_ : source_;
+    GstElement* from = decoder_ ? decoder_ : source_decoder_ ? source_decoder_ : source_;
     r = graph_->RenderStream(PinCategory::None, MediaKind::Video, from, source_format_, zav_);
     if (Failed(r)) {
       ReportGraphError(r, errno);
@@ -501,9 +508,9 @@ int LiveGraph::BuildAudioPath() {
                                         adecoder_)))
       return fail(173, "audio source - decoder: Cannot connect", r);
     from = adecoder_;
-  } else if (audio_from_video_source_ && ib_.filterinmode && !decoder_) {
+  } else if (audio_from_video_source_ && source_decoder_) {
     // A file's sound comes out of the same decoding as its pictures.
-    from = audio_source;
+    from = source_decoder_;
   }
 
   audio_tee_ = Keep(gst_element_factory_make("tee", nullptr));
@@ -945,7 +952,7 @@ void LiveGraph::ReleaseLiveGraph() {
   for (GstElement** e :
        {&renderer_, &writer_, &mux_, &avi_decompressor_, &dv_decoder_, &dv_splitter_, &zav_,
         &compressor_, &converter_, &sound_renderer_, &audio_tee_, &adecoder_, &acap_, &decoder_,
-        &source_format_, &vcap_format_, &vcap_, &source_})
+        &source_decoder_, &source_format_, &vcap_format_, &vcap_, &source_})
     DropElement(*e);
   audio_from_video_source_ = false;
   graph_.reset();

@@ -88,6 +88,7 @@ class LiveGraph {
   GstElement* vcap_format_ = nullptr;
   GstElement* source_ = nullptr;
   GstElement* decoder_ = nullptr;
+  GstElement* source_decoder_ = nullptr;  // a file's own decoding, when no decoder is named
   GstElement* source_format_ = nullptr;
   GstElement* dv_splitter_ = nullptr;
   GstElement* dv_decoder_ = nullptr;

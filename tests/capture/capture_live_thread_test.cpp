@@ -205,6 +205,59 @@ TEST_F(LiveThreadTest, CameraWithMicrophoneRecordsAForcedClip) {
   for (const auto& m : messages_) ADD_FAILURE() << m;
 }
 
+TEST_F(LiveThreadTest, FileSoundTakenFromTheVideoSourceIsRecorded) {
+  const fs::path movie = dir_ / "with_sound.avi";
+  const std::string launch =
+      "videotestsrc num-buffers=250 pattern=ball ! video/x-raw,format=YUY2,width=160,height=120,"
+      "framerate=25/1 ! mux. audiotestsrc num-buffers=250 samplesperbuffer=1920 ! "
+      "audio/x-raw,format=S16LE,rate=48000,channels=1 ! mux. avimux name=mux ! filesink "
+      "location=" +
+      movie.string();
+  GstElement* p = gst_parse_launch(launch.c_str(), nullptr);
+  ASSERT_TRUE(p);
+  gst_element_set_state(p, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(p);
+  gst_message_unref(gst_bus_timed_pop_filtered(
+      bus, 10 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+  gst_object_unref(bus);
+  gst_element_set_state(p, GST_STATE_NULL);
+  gst_object_unref(p);
+  SetField(app_.ap.infname, Utf8ToUtf16(movie.string()));
+  SetField(app_.ap.dv_audio_device, u"= Video_source");
+  app_.ib.sm_on = 0;
+  app_.ib.so_on = 0;
+
+  CaptureState state;
+  CaptureHooks hooks;
+  CLiveThread* live = nullptr;
+  LivePageHooks page_hooks;
+  page_hooks.post = [&live](int command) { live->Post(command); };
+  LiveController page(app_.ib, page_hooks);
+  CLiveThread thread(app_, state, hooks, page);
+  live = &thread;
+  thread.Start();
+  const fs::path clips = dir_ / "clips";
+  page.Preview();
+  ASSERT_TRUE(WaitFor([&] { return CountFiles(clips, std::regex("T.*\\.avi")) == 1; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  page.ToggleRec();
+  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  page.ToggleRec();
+  EXPECT_TRUE(WaitFor([&] { return CountFiles(clips, std::regex("M.*\\+\\.xml")) == 1; }, 10000));
+  page.Stop();
+  thread.Post(kShutdown);
+  thread.Wait();
+  int videos = 0;
+  for (const auto& e : fs::directory_iterator(clips)) {
+    if (e.path().extension() != ".avi") continue;
+    ++videos;
+    EXPECT_NE(ReadAll(e.path()).find("auds"), std::string::npos);
+  }
+  EXPECT_EQ(videos, 1);
+  std::lock_guard lock(mu_);
+  for (const auto& m : messages_) ADD_FAILURE() << m;
+}
+
 TEST_F(LiveThreadTest, CompressorRecordsThroughTheChosenEncoder) {
   CodecList codecs = FillCodecList(kUncompressedEntry);
   std::string x264;
