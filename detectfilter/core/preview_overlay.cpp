@@ -24,17 +24,46 @@ void WriteBrightness(uint8_t* frame, int type_index, size_t i, uint8_t value) {
   }
 }
 
-void PaintMask(uint8_t* frame, int type_index, const uint8_t* mask, size_t pixels, int paint_value,
-               bool si_area) {
+namespace {
+
+// The painted value of a pixel with mask byte m, or the pixel's own value `own`.
+inline uint8_t Painted(uint8_t m, uint8_t own, uint8_t paint, uint8_t area) {
+  const uint8_t star = paint != 0 ? paint : own;
+  const uint8_t user = area != 0 ? area : own;
+  return m == 0 ? own : ((m & 3) == 0 ? star : user);
+}
+
+// One loop per layout, chosen once per frame: `kStep` bytes per pixel, brightness at `kOff`,
+// `kBytes` bytes written (three colour bytes for RGB).
+template <int kStep, int kOff, int kBytes>
+void PaintPixels(uint8_t* __restrict frame, const uint8_t* __restrict mask, size_t pixels,
+                 uint8_t paint, uint8_t area) {
   for (size_t i = 0; i < pixels; ++i) {
     const uint8_t m = mask[i];
-    if (m == 0) continue;
-    if ((m & 3) == 0) {
-      if (paint_value != 0)
-        WriteBrightness(frame, type_index, i, static_cast<uint8_t>(paint_value));
-    } else if (si_area) {
-      WriteBrightness(frame, type_index, i, 128);
+    for (int b = 0; b < kBytes; ++b) {
+      uint8_t& v = frame[kStep * i + kOff + b];
+      v = Painted(m, v, paint, area);
     }
+  }
+}
+
+}  // namespace
+
+void PaintMask(uint8_t* frame, int type_index, const uint8_t* mask, size_t pixels, int paint_value,
+               bool si_area) {
+  const uint8_t paint = static_cast<uint8_t>(paint_value);
+  const uint8_t area = si_area ? 128 : 0;
+  switch (type_index) {
+    case kTypeYUY2:
+      return PaintPixels<2, 0, 1>(frame, mask, pixels, paint, area);
+    case kTypeUYVY:
+      return PaintPixels<2, 1, 1>(frame, mask, pixels, paint, area);
+    case kTypeRGB24:
+      return PaintPixels<3, 0, 3>(frame, mask, pixels, paint, area);
+    case kTypeRGB32:
+      return PaintPixels<4, 0, 3>(frame, mask, pixels, paint, area);
+    default:
+      return PaintPixels<1, 0, 1>(frame, mask, pixels, paint, area);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "detectfilter/core/detect_core.h"
+#include "detectfilter/core/preview_overlay.h"
 #include "tests/detectfilter_core/frames.h"
 #include "tests/detectfilter_core/test_station.h"
 
@@ -201,6 +202,51 @@ TEST(FilterState, OverlaysStayOffTheRing) {
   // The current ring slot still holds the frame as it came.
   const int newest = 5 % st.b().ring_count;
   EXPECT_FALSE(differs_in_rows(st.ring[newest], 0, 39));
+}
+
+// Star marks (bits 3..7 only) take the paint value, user bits grey with si_area; the value goes
+// to the brightness byte, or to the three colour bytes of RGB.
+TEST(FilterState, MaskPainting) {
+  const uint8_t mask[] = {0, 248, 1, 2, 249};
+  struct Case {
+    int type_index;
+    int paint;
+    bool area;
+    std::vector<int> expected;  // brightness after painting; the picture holds 50
+  };
+  const Case cases[] = {
+      {kTypeY800, 1, false, {50, 1, 50, 50, 50}},
+      {kTypeY800, 254, true, {50, 254, 128, 128, 128}},
+      {kTypeYUY2, 0, true, {50, 50, 128, 128, 128}},
+      {kTypeUYVY, 254, false, {50, 254, 50, 50, 50}},
+      {kTypeRGB24, 1, true, {50, 1, 128, 128, 128}},
+      {kTypeRGB32, 254, true, {50, 254, 128, 128, 128}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.type_index) + " paint " + std::to_string(c.paint));
+    auto frame = testing::Encode(Picture(5, 1, 50), c.type_index);
+    const auto before = frame;
+    PaintMask(frame.data(), c.type_index, mask, 5, c.paint, c.area);
+    const int step = c.type_index == kTypeYUY2 || c.type_index == kTypeUYVY ? 2
+                     : c.type_index == kTypeRGB24                           ? 3
+                     : c.type_index == kTypeRGB32                           ? 4
+                                                                            : 1;
+    const int offset = c.type_index == kTypeUYVY ? 1 : 0;
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(frame[step * i + offset], c.expected[i]) << i;
+      if (step >= 3) {
+        EXPECT_EQ(frame[step * i + 1], c.expected[i]) << i;
+        EXPECT_EQ(frame[step * i + 2], c.expected[i]) << i;
+      }
+    }
+    // Colour bytes (and the fourth RGB32 byte) are never touched.
+    if (step == 2) {
+      for (int i = 0; i < 5; ++i) EXPECT_EQ(frame[2 * i + 1 - offset], before[2 * i + 1 - offset]);
+    }
+    if (step == 4) {
+      for (int i = 0; i < 5; ++i) EXPECT_EQ(frame[4 * i + 3], before[4 * i + 3]);
+    }
+  }
 }
 
 }  // namespace
