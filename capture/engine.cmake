@@ -16,6 +16,7 @@ else()
 endif()
 target_link_libraries(orvanta_capture PUBLIC orvanta_media orvanta_app orvanta_clipnaming
                       orvanta_products orvanta_ftp)
+target_link_libraries(orvanta_capture PUBLIC orvanta_schedule)
 if(TARGET Qt6::Core)
   target_link_libraries(orvanta_capture PUBLIC Qt6::Core)
 endif()

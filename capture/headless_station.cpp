@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <atomic>
 #include <csignal>
 
@@ -12,6 +13,8 @@
 #include "capture/live_controller.h"
 #include "capture/live_thread.h"
 #include "products/ftp_upload.h"
+#include "schedule/detection_schedule.h"
+#include "schedule/station_actions.h"
 
 namespace orvanta::capture {
 namespace {
@@ -51,6 +54,11 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
     if (live) live->uploader().DetectionStarted();
   };
   page_hooks.apply_font = [&app] { ApplyFontSize(app.ap.si_fontsize, app.ib); };
+  const bool scheduled = options.use_schedule && (app.ap.sd[0].on || app.ap.sd[1].on);
+  schedule::DetectionSchedule* timetable = nullptr;
+  page_hooks.set_schedule_holdoff = [&timetable](int) {
+    if (timetable) timetable->OnStopAction();
+  };
   LiveController page(app.ib, page_hooks);
   std::atomic<bool> failed{false};
   std::atomic<bool> ending{false};
@@ -66,7 +74,7 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   hooks.stop_action = [&] {
     page.Stop();
     if (app.state.graph_error != 0) failed = true;
-    if (!live) return;
+    if (!live || scheduled) return;  // the schedule starts detection again later
     live->PostTask([&] {
       QMetaObject::invokeMethod(
           qapp,
@@ -103,9 +111,28 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
     end_run();
   });
 
-  QMetaObject::invokeMethod(
-      qapp, [&] { page.Detect(); }, Qt::QueuedConnection);
+  schedule::ScheduleActions actions;
+  actions.live_state = [&page] { return page.live_state(); };
+  actions.detect = [&page] { page.Detect(); };
+  actions.stop = [&page] { page.Stop(); };
+  actions.rec_toggle = [&page] { page.ToggleRec(true); };
+  schedule::AddStationActions(actions, app, end_run);
+  schedule::DetectionSchedule plan(app.ap, app.state, app.ib, schedule::SystemLocalTime,
+                                   std::move(actions));
+  QTimer ticks;
+  if (scheduled) {
+    timetable = &plan;
+    QObject::connect(&ticks, &QTimer::timeout, qapp, [&plan] { plan.Tick(); });
+    ticks.start(1000);
+    QMetaObject::invokeMethod(
+        qapp, [&plan] { plan.AutorunAtStart(); }, Qt::QueuedConnection);
+  } else {
+    QMetaObject::invokeMethod(
+        qapp, [&] { page.Detect(); }, Qt::QueuedConnection);
+  }
   qapp->exec();
+  ticks.stop();
+  timetable = nullptr;
 
   // Clean stop: the live thread finishes or removes the recording, then ends.
   thread.Post(kShutdown);

@@ -19,6 +19,9 @@ struct HeadlessOptions {
   std::function<void(LiveGraph&)> graph_built;
   // Save the settings at the end (the station does, a batch tool does not).
   bool save_settings = true;
+  // With a detection window on, the once-a-second schedule starts and stops detection
+  // (and the run goes on until a signal); otherwise detection starts at once.
+  bool use_schedule = true;
 };
 
 // Runs the station until it ends; needs a QCoreApplication. Returns the exit status:

@@ -232,6 +232,7 @@ int RunDetect(const std::vector<std::string>& args) {
   int64_t clips = 0;
   capture::HeadlessOptions options;
   options.save_settings = false;
+  options.use_schedule = false;
   options.customize = [&](capture::CaptureHooks& hooks) {
     hooks.realtime_preview = false;
     hooks.graph_stopping = [&tracker] { tracker.stopping = true; };

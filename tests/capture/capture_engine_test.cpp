@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -313,6 +314,41 @@ TEST_F(Engine, SigtermDuringAClipLeavesNoBrokenClip) {
   }
   // The settings were saved at the end.
   EXPECT_NE(ReadFile(settings).find("AP.db_dir"), std::string::npos);
+}
+
+// "HH" and "MM" of local time shifted by `minutes`.
+std::pair<std::string, std::string> LocalHourMinute(int minutes) {
+  std::time_t t = std::time(nullptr) + minutes * 60;
+  std::tm local{};
+  localtime_r(&t, &local);
+  return {std::to_string(local.tm_hour), std::to_string(local.tm_min)};
+}
+
+TEST_F(Engine, DetectionWindowOpenAtStartStartsDetection) {
+  const fs::path video = Simulate(480, 270, 8, 5);
+  const fs::path clips = dir_ / "clips";
+  fs::create_directories(clips);
+  auto [h1, m1] = LocalHourMinute(-3);
+  auto [h2, m2] = LocalHourMinute(30);
+  const fs::path settings = Settings(
+      {"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.sm_on=0", "IF.filterinmode=1", "IF.rtspinmode=0",
+       "AP.dv_v_s_filter=filesrc", "AP.infname=" + video.string(), "AP.db_dir=" + clips.string(),
+       "AP.db_ymddir=0", "AP.limit_MB=10", "AP.md_autorun=1", "AP.sunset=0", "AP.sd[0].on=1",
+       "AP.sd[0].h1=" + h1, "AP.sd[0].m1=" + m1, "AP.sd[0].h2=" + h2, "AP.sd[0].m2=" + m2});
+  pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
+  bool recorded = false;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!recorded && std::chrono::steady_clock::now() < until) {
+    recorded = !FilesNamed(clips, std::regex("M.*\\.xml")).empty();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  // Under the schedule the station keeps running after the file has ended.
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0);
+  ::kill(pid, SIGTERM);
+  Outcome r = Finish(dir_, pid);
+  EXPECT_TRUE(recorded) << r.err;
+  EXPECT_EQ(r.status, 0);
 }
 
 #ifdef ORVANTA_HAVE_RTSP_SERVER
