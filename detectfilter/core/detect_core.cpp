@@ -119,9 +119,12 @@ struct DetectCore::State {
     if (slot < 0 && wrapped) slot += ring_count;
     return slot;
   }
+  // Frames are processed only with every buffer in place and an accepted format that fits the
+  // ring's buffers; otherwise they pass to the preview.
   bool Ready() const {
     return b != nullptr && ring_count > 0 && mask != nullptr && hit_map != nullptr &&
-           avr_map != nullptr && obj_map != nullptr && pixels > 0 && image_size <= frame_bytes;
+           avr_map != nullptr && obj_map != nullptr && pixels > 0 && image_size > 0 &&
+           image_size <= frame_bytes;
   }
   bool Deliver(const std::function<bool(const OutFrame&)>& out, const OutFrame& frame) const {
     if (Shared(b->output_hold) || !out) return true;

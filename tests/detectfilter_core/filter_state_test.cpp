@@ -121,8 +121,11 @@ TEST(FilterState, PassThroughAndHold) {
   EXPECT_FALSE(core.running());
 
   core.AttachBlock(&st.b());
+  core.Run();  // no format yet: frames keep passing
+  EXPECT_FALSE(core.running());
   core.SetMediaType(VideoFormat{Subtype::Y800, 32, 16, 333667});
   core.Run();
+  EXPECT_TRUE(core.running());
   st.b().output_hold = 1;
   st.b().force_rec = 1;
   for (int k = 0; k < 10; ++k) {

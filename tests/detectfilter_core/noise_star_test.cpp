@@ -273,6 +273,7 @@ TEST(StarMask, RunMarksThePictureBorder) {
   st.b().mask[5 * 16 + 7] = 2;
   DetectCore core(testing::SteppingClock{});
   core.AttachBlock(&st.b());
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::Y800, 16, 12, 333667}));
   core.Run();
   for (int y = 0; y < 12; ++y) {
     for (int x = 0; x < 16; ++x) {
