@@ -126,6 +126,16 @@ TEST(ClipDecision, FrameArithmetic) {
          b.fs_tail = 5;
        },
        Pattern({{30, '.'}, {100, 'D'}, {30, '.'}}), Range(25, 83), 140, -1, 110, 1, 1},
+      // A frame rate below 1 counts as 20: the 2 s limit is 40 frames.
+      {"length limit at fps 0.5",
+       [](DetectionBlock& b) {
+         b.fps = 0.5;
+         b.dmaxsec = 2;
+         b.dmin = 1;
+         b.fs_head = 5;
+         b.fs_tail = 5;
+       },
+       Pattern({{30, '.'}, {100, 'D'}, {30, '.'}}), Range(25, 63), 140, -1, 110, 1, 1},
       // Forced by hand, without detection armed.
       {"forced by hand",
        [](DetectionBlock& b) {
