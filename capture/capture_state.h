@@ -45,6 +45,8 @@ struct CaptureHooks {
   std::function<void()> open_latest_clip;
   // A clip is finished: final video path (or record path when no video is kept).
   std::function<void(const std::string& path)> clip_finished;
+  // Streaming stopped on an error (after the Stop action and the message).
+  std::function<void()> graph_failed;
   // The whole graph is about to stop (streaming threads must not be held up).
   std::function<void()> graph_stopping;
   // A live graph has been built (on the live thread, before it runs).

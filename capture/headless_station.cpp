@@ -84,6 +84,7 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
           Qt::QueuedConnection);
     });
   };
+  hooks.graph_failed = [&failed] { failed = true; };
   hooks.graph_notify = [&] {
     QMetaObject::invokeMethod(
         qapp,

@@ -139,6 +139,11 @@ int LiveGraph::BuildLiveGraph() {
     return -1;
   };
 
+  {
+    std::lock_guard lock(events_mutex_);
+    events_.clear();
+    events_closed_ = false;
+  }
   graph_ = std::make_unique<media::Graph>();
   media::Graph* graph = graph_.get();
   graph_->SetNotify([this, graph] {
@@ -147,7 +152,8 @@ int LiveGraph::BuildLiveGraph() {
     {
       std::lock_guard lock(events_mutex_);
       media::GraphEvent event;
-      while (graph->GetEvent(&event)) events_.push_back(std::move(event));
+      while (graph->GetEvent(&event))
+        if (!events_closed_) events_.push_back(std::move(event));
     }
     if (hooks_.graph_notify) hooks_.graph_notify();
   });
@@ -904,6 +910,12 @@ void LiveGraph::HandleGraphEvents() {
       if (events_.empty()) return;
       event = std::move(events_.front());
       events_.pop_front();
+      // The end of the stream and an abort both stop the capture: what the graph says
+      // after that is of no further use until it is built again.
+      if (event.code == media::kEventComplete || event.code == media::kEventErrorAbort) {
+        events_.clear();
+        events_closed_ = true;
+      }
     }
     if (event.code == media::kEventComplete) {
       StopAction();
@@ -918,6 +930,7 @@ void LiveGraph::HandleGraphEvents() {
         ReportMessage("UE042: Playback ERRORABORT - 0x%08lx). Aborting...\r\n",
                       static_cast<unsigned long>(static_cast<uint32_t>(event.param1)));
       }
+      if (hooks_.graph_failed) hooks_.graph_failed();
       return;
     }
   }
