@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -265,6 +266,36 @@ TEST(StarMask, KernelsMarkWhatTheRuleMarks) {
       for (uint8_t m : expected) marked += (m & 248) != 0;
       EXPECT_GT(marked, 0u);
     }
+  }
+}
+
+// The half-resolution sums hold cy / 2 rows of cx / 2 blocks in `pixels` bytes: an odd last row
+// or column feeds none, and nothing lands past the map.
+TEST(StarMask, HalfResolutionSumsStayInTheirMap) {
+  for (bool object_path : {false, true}) {
+    SCOPED_TRACE(object_path ? "object path" : "averaging path");
+    testing::TestStation st(33, 15, Subtype::Y800, [&](DetectionBlock& b) {
+      b.sm_on2 = 1;
+      b.so_on = object_path;
+      b.fs_head = 1;
+      b.bands = 1;
+    });
+    const size_t pixels = static_cast<size_t>(st.b().pixels);
+    st.avr_map2.assign(pixels + 64, 0xEE);
+    st.b().avr_map2 = st.avr_map2.data();
+    DetectCore core(testing::SteppingClock{});
+    core.AttachBlock(&st.b());
+    ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::Y800, 33, 15, 333667}));
+    core.Run();
+    for (int k = 0; k < 3; ++k) {
+      auto f = testing::Encode(testing::Picture(33, 15, static_cast<uint8_t>(100 + k)), kTypeY800);
+      core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
+    }
+    for (size_t i = pixels; i < st.avr_map2.size(); ++i) ASSERT_EQ(st.avr_map2[i], 0xEE) << i;
+    // Block (0, 0) sums its four pixels' averages.
+    uint32_t block;
+    std::memcpy(&block, st.avr_map2.data(), 4);
+    EXPECT_EQ(block, st.avr_map[0] + st.avr_map[1] + st.avr_map[33] + st.avr_map[34]);
   }
 }
 
