@@ -207,6 +207,45 @@ TEST(FilterState, OverlaysStayOffTheRing) {
   EXPECT_FALSE(differs_in_rows(st.ring[newest], 0, 39));
 }
 
+// Tracked objects are outlined on the live image (grey while moving) when the live view shows
+// them; the ring copy stays clean.
+TEST(FilterState, ObjectBoxesOnTheLiveImage) {
+  for (int shown : {0, 1}) {
+    SCOPED_TRACE(shown);
+    TestStation st(64, 48, Subtype::Y800, [&](DetectionBlock& b) {
+      b.so_on2 = 1;
+      b.live_shown = shown;
+      b.so_size = 5;
+      b.fs_head = 1;
+      b.si_on = 0;
+      b.nt_on = 0;
+    });
+    DetectCore core(testing::SteppingClock{});
+    std::vector<uint8_t> live;
+    core.SetOutputs(CoreOutputs{[&](const OutFrame& f) {
+                                  live.assign(f.data, f.data + f.bytes);
+                                  return true;
+                                },
+                                nullptr, nullptr});
+    core.AttachBlock(&st.b());
+    core.SetMediaType(VideoFormat{Subtype::Y800, 64, 48, 333667});
+    core.Run();
+    Picture sky(64, 48, 20), blob(64, 48, 20);
+    blob.Fill(30, 20, 3, 3, 200);  // centre (31, 21): box columns 26..36, rows 16..26
+    for (const Picture& p : {sky, blob}) {
+      auto f = testing::Encode(p, kTypeY800);
+      core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
+    }
+    const uint8_t edge = shown ? 128 : 20;
+    for (auto [x, y] : {std::pair{26, 16}, {36, 16}, {26, 26}, {36, 26}, {31, 16}, {26, 21}}) {
+      EXPECT_EQ(live[y * 64 + x], edge) << x << "," << y;
+    }
+    EXPECT_EQ(live[21 * 64 + 31], 200);  // inside the box the picture stays
+    EXPECT_EQ(live[15 * 64 + 26], 20);
+    EXPECT_EQ(st.ring[1][16 * 64 + 26], 20);
+  }
+}
+
 // Star marks (bits 3..7 only) take the paint value, user bits grey with si_area; the value goes
 // to the brightness byte, or to the three colour bytes of RGB.
 TEST(FilterState, MaskPainting) {
