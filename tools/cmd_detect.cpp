@@ -100,7 +100,6 @@ struct Tracker {
   bool in_clip = false;
   int64_t clip_first = 0;
   int64_t delivered = 0;  // clip frames that left on the recording output
-  int64_t clips = 0;
 };
 
 GstPadProbeReturn OnInput(GstPad*, GstPadProbeInfo* info, gpointer data) {
