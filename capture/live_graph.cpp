@@ -216,9 +216,24 @@ int LiveGraph::BuildLiveGraph() {
                                  MediaKind::Video, 0);
     if (in) {
       GstCaps* caps = gst_pad_get_current_caps(in);
-      if (!caps) caps = gst_pad_peer_query_caps(in, nullptr);
-      SetText(ib_.fourcc_original, FourccOfCaps(caps));
-      if (caps) gst_caps_unref(caps);
+      if (caps) {
+        SetText(ib_.fourcc_original, FourccOfCaps(caps));
+        gst_caps_unref(caps);
+      } else {
+        // The encoded format is known once the stream starts: its first format event
+        // names it, before any frame reaches the detection filter.
+        gst_pad_add_probe(
+            in, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+            [](GstPad*, GstPadProbeInfo* info, gpointer block) -> GstPadProbeReturn {
+              GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+              if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+              GstCaps* format = nullptr;
+              gst_event_parse_caps(event, &format);
+              SetText(static_cast<DetectionBlock*>(block)->fourcc_original, FourccOfCaps(format));
+              return GST_PAD_PROBE_REMOVE;
+            },
+            &ib_, nullptr);
+      }
       gst_object_unref(in);
     }
   }

@@ -199,7 +199,7 @@ int RunDetect(const std::vector<std::string>& args) {
   ib.rtspinmode = 0;
   ib.continuousdetection = 1;
   SetField(ap.dv_v_s_filter, u"filesrc");
-  SetField(ap.dv_v_s_decoder, u"--");
+  if (settings.empty()) SetField(ap.dv_v_s_decoder, u"--");  // a settings file may name one
   SetField(ap.dv_audio_device, u"--");
   SetField(ap.infname, Utf8ToUtf16(source));
   SetField(ap.inputname, Utf8ToUtf16(source));

@@ -290,6 +290,20 @@ Result Graph::Connect(GstPad* output, GstPad* input) {
   MediaKind kind = KindOfPad(input) == PadKind::Audio || KindOfPad(output) == PadKind::Audio
                        ? MediaKind::Audio
                        : MediaKind::Video;
+  if (KindOfPad(output) == PadKind::Unknown && KindOfPad(input) != PadKind::Unknown &&
+      !IsRawPad(input)) {
+    // Bytes of a file into a decoder: the container is taken apart first.
+    GstElement* parser = AddHelper("parsebin");
+    if (!parser) return kCannotConnect;
+    GstPad* parser_in = gst_element_get_static_pad(parser, "sink");
+    bool ok = GST_PAD_LINK_SUCCESSFUL(gst_pad_link(output, parser_in));
+    gst_object_unref(parser_in);
+    if (!ok) return kCannotConnect;
+    GstElement* target = gst_pad_get_parent_element(input);
+    Result r = RenderStream(PinCategory::None, kind, parser, nullptr, target);
+    gst_object_unref(target);
+    return r;
+  }
   if (IsRawPad(output) || !IsRawPad(input)) return LinkRaw(output, kind, input);
   // An encoded stream into a raw input: decode first, join when the decoded pad appears.
   GstElement* decoder = AddHelper("decodebin");

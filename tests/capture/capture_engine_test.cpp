@@ -235,13 +235,19 @@ TEST_F(Engine, RealMeteorMovieGivesAClipHoldingTheFireball) {
   if (!fs::exists(kMeteorMovie)) GTEST_SKIP() << "no test movie";
   // A short movie: the fireball (frames 13 to 28) comes before the usual warm-up ends, so
   // the rate setting keeps the warm-up to one frame and the head short.
-  const fs::path settings = Settings({"IF.cx=640", "IF.cy=480", "IF.fps=1", "IF.sm_on=0",
-                                      "IF.so_on=0", "IF.fs_head=5", "AP.limit_MB=10"});
+  // The decoder is named, as a station names one behind its source filter.
+  const fs::path settings =
+      Settings({"IF.cx=640", "IF.cy=480", "IF.fps=1", "IF.sm_on=0", "IF.so_on=0", "IF.fs_head=5",
+                "AP.limit_MB=10", "AP.dv_v_s_decoder=avdec_mpeg4"});
   Outcome r = Detect(kMeteorMovie, {"--settings", settings.string()});
   ASSERT_EQ(r.status, 0) << r.err;
   bool held = false;
   for (const Clip& c : ClipLines(r.out)) {
     EXPECT_EQ(ReadAvi(c.path).total_frames, static_cast<uint32_t>(c.frames));
+    // The record names the encoded format the decoder took in.
+    EXPECT_NE(
+        ReadFile(c.path.substr(0, c.path.size() - 4) + ".xml").find("fourcc_original=\"MP4V\""),
+        std::string::npos);
     held = held || (c.first <= 13 && c.last >= 28);
   }
   EXPECT_TRUE(held) << r.out;
