@@ -859,30 +859,39 @@ void LiveGraph::TearDownRecordBranch() {
     gst_object_unref(out);
   }
   if (audio_tee_) {
-    // Every tee output after the first (the sound renderer's) fed the recording.
     std::vector<GstPad*> outputs;
     GST_OBJECT_LOCK(audio_tee_);
     for (GList* l = audio_tee_->srcpads; l; l = l->next)
       outputs.push_back(GST_PAD(gst_object_ref(l->data)));
     GST_OBJECT_UNLOCK(audio_tee_);
-    for (size_t i = 0; i < outputs.size(); ++i) {
-      if (i > 0) {
-        // Helpers between the tee and the detection filter go with the link.
-        GstPad* peer = gst_pad_get_peer(outputs[i]);
-        GstElement* helper = peer ? gst_pad_get_parent_element(peer) : nullptr;
-        graph_->Disconnect(outputs[i]);
-        if (helper && helper != zav_) {
-          GstPad* hout = gst_element_get_static_pad(helper, "src");
-          if (hout) {
-            graph_->Disconnect(hout);
-            gst_object_unref(hout);
-          }
-          graph_->RemoveFilter(helper);
-        }
-        if (helper) gst_object_unref(helper);
+    // The tee outputs that feed the detection filter (every one but the sound renderer's)
+    // go, with the helpers (queues, converters) between them and the filter.
+    for (GstPad* output : outputs) {
+      std::vector<GstElement*> chain;
+      bool to_filter = false;
+      GstPad* pad = GST_PAD(gst_object_ref(output));
+      while (pad && chain.size() < 8) {
+        GstPad* peer = gst_pad_get_peer(pad);
+        gst_object_unref(pad);
+        pad = nullptr;
+        GstElement* next = peer ? gst_pad_get_parent_element(peer) : nullptr;
         if (peer) gst_object_unref(peer);
+        if (!next) break;
+        if (next == zav_) {
+          to_filter = true;
+          gst_object_unref(next);
+          break;
+        }
+        chain.push_back(next);
+        pad = gst_element_get_static_pad(next, "src");
       }
-      gst_object_unref(outputs[i]);
+      if (pad) gst_object_unref(pad);
+      if (to_filter) {
+        graph_->Disconnect(output);
+        for (GstElement* helper : chain) graph_->RemoveFilter(helper);
+      }
+      for (GstElement* helper : chain) gst_object_unref(helper);
+      gst_object_unref(output);
     }
   }
   DropElement(writer_);

@@ -112,6 +112,15 @@ GstPad* FreePad(GstElement* element, GstPadDirection direction, MediaKind kind) 
   return found;
 }
 
+// Whether the pad belongs to an element with no inputs (a source).
+bool IsSource(GstPad* pad) {
+  GstElement* element = gst_pad_get_parent_element(pad);
+  if (!element) return true;
+  const bool source = element->numsinkpads == 0;
+  gst_object_unref(element);
+  return source;
+}
+
 bool IsRequestPad(GstPad* pad) {
   GstPadTemplate* templ = gst_pad_get_pad_template(pad);
   bool request = templ && GST_PAD_TEMPLATE_PRESENCE(templ) == GST_PAD_REQUEST;
@@ -261,13 +270,14 @@ GstElement* Graph::AddHelper(const char* factory) {
   return element;
 }
 
-Result Graph::LinkRaw(GstPad* out, MediaKind kind, GstPad* in) {
+Result Graph::LinkRaw(GstPad* out, MediaKind kind, GstPad* in, bool convert) {
   GstCaps* out_caps = PadCaps(out);
   GstCaps* in_caps = gst_pad_query_caps(in, nullptr);
   bool meet = gst_caps_can_intersect(out_caps, in_caps);
   gst_caps_unref(out_caps);
   gst_caps_unref(in_caps);
-  if (meet) return GST_PAD_LINK_SUCCESSFUL(gst_pad_link(out, in)) ? kOk : kCannotConnect;
+  if (meet && !convert)
+    return GST_PAD_LINK_SUCCESSFUL(gst_pad_link(out, in)) ? kOk : kCannotConnect;
   // Raw formats that do not meet get a converter (audio also a resampler).
   GstElement* first = AddHelper(kind == MediaKind::Audio ? "audioconvert" : "videoconvert");
   if (!first) return kCannotConnect;
@@ -304,7 +314,12 @@ Result Graph::Connect(GstPad* output, GstPad* input) {
     gst_object_unref(target);
     return r;
   }
-  if (IsRawPad(output) || !IsRawPad(input)) return LinkRaw(output, kind, input);
+  if (IsRawPad(output) || !IsRawPad(input)) return LinkRaw(output, kind, input, false);
+  if (KindOfPad(output) == PadKind::Unknown && !IsSource(output)) {
+    // A stream not yet known, coming through a tee or a queue, is raw already (only sources
+    // give encoded bytes): a converter adapts it when it arrives.
+    return LinkRaw(output, kind, input, true);
+  }
   // An encoded stream into a raw input: decode first, join when the decoded pad appears.
   GstElement* decoder = AddHelper("decodebin");
   if (!decoder) return kCannotConnect;

@@ -90,7 +90,7 @@ class Graph {
   Result LinkChain(GstPad* out, MediaKind kind, GstElement* intermediate, GstElement* sink,
                    bool queue_first);
   Result LinkToElement(GstPad* out, MediaKind kind, GstElement* target);
-  Result LinkRaw(GstPad* out, MediaKind kind, GstPad* in);
+  Result LinkRaw(GstPad* out, MediaKind kind, GstPad* in, bool convert);
   GstElement* AddHelper(const char* factory);
 
   GstElement* pipeline_ = nullptr;
