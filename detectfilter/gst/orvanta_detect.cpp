@@ -171,7 +171,9 @@ struct OrvantaDetectState {
   GstBufferPool* capture_pool = nullptr;
   GstBufferPool* preview_pool = nullptr;
   bool preview_copy = false;
-  bool last_format_ok = true;
+  // Taken to PLAYING before the input's format is known (a live source): the filter runs
+  // once the format is set, as the host's Run always follows the connection.
+  bool run_pending = false;
 
   // Set by the core's callbacks during one frame, acted on after it.
   bool preview_wanted = false;
@@ -287,6 +289,11 @@ bool SetVideoCaps(OrvantaDetect* self, GstCaps* caps) {
   s.vinfo = info;
   s.layout = FrameLayout(info);
   s.have_video = true;
+  if (s.run_pending) {
+    s.run_pending = false;
+    s.core.Run();
+    s.audio.Run(s.core.frame_duration());
+  }
   s.palette.assign(kPaletteBytes, 0);
   DropPool(s.capture_pool);
   DropPool(s.preview_pool);
@@ -687,14 +694,18 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
   switch (transition) {
     case GST_STATE_CHANGE_PAUSED_TO_PLAYING: {
       std::lock_guard lock(s.core_mu);
-      s.core.Run();
-      s.audio.Run(s.core.frame_duration());
-      GST_DEBUG_OBJECT(self, "run");
+      s.run_pending = !s.have_video;
+      if (!s.run_pending) {
+        s.core.Run();
+        s.audio.Run(s.core.frame_duration());
+      }
+      GST_DEBUG_OBJECT(self, "run%s", s.run_pending ? " once the format is known" : "");
       break;
     }
     case GST_STATE_CHANGE_PAUSED_TO_READY: {
       std::lock_guard lock(s.core_mu);
       s.have_video = false;
+      s.run_pending = false;
       DropPool(s.capture_pool);
       DropPool(s.preview_pool);
       for (GstBuffer* b : s.captured) gst_buffer_unref(b);
