@@ -786,6 +786,22 @@ int LiveGraph::BuildRecordBranch() {
     // A branch added between clips joins the running graph.
     for (GstElement* e : {writer_, mux_, converter_, compressor_})
       if (e) gst_element_sync_state_with_parent(e);
+    // A source that ended while the old branch was being taken down left its end of stream
+    // on the filter's outputs only; the new branch must see it too, or the graph never
+    // reports the end.
+    for (const char* name : {"Output2", "Audio Capture"}) {
+      GstPad* out = gst_element_get_static_pad(zav_, name);
+      if (!out) continue;
+      GstEvent* eos = gst_pad_get_sticky_event(out, GST_EVENT_EOS, 0);
+      GstPad* peer = eos ? gst_pad_get_peer(out) : nullptr;
+      if (peer) {
+        gst_pad_send_event(peer, eos);
+        gst_object_unref(peer);
+      } else if (eos) {
+        gst_event_unref(eos);
+      }
+      gst_object_unref(out);
+    }
   }
   return 1;
 }

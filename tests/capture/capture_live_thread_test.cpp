@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -261,6 +262,45 @@ TEST_F(LiveThreadTest, FileSoundTakenFromTheVideoSourceIsRecorded) {
   EXPECT_EQ(videos, 2);
   std::lock_guard lock(mu_);
   for (const auto& m : messages_) ADD_FAILURE() << m;
+}
+
+TEST_F(LiveThreadTest, FileEndingWhileAClipIsFinishedStillEndsTheGraph) {
+  app_.ib.sm_on = 0;
+  app_.ib.so_on = 0;
+  CaptureState state;
+  CaptureHooks hooks;
+  std::atomic<bool> ended{false};
+  // The end-of-clip sequence outlasts the file: its end passes while no branch is there.
+  hooks.clip_finished = [](const std::string&) {
+    std::this_thread::sleep_for(std::chrono::seconds(9));
+  };
+  hooks.graph_notify = [&ended] { ended = true; };
+  CLiveThread* live = nullptr;
+  LivePageHooks page_hooks;
+  page_hooks.post = [&live](int command) { live->Post(command); };
+  LiveController page(app_.ib, page_hooks);
+  CLiveThread thread(app_, state, hooks, page);
+  live = &thread;
+  thread.Start();
+  const fs::path clips = dir_ / "clips";
+  page.Preview();
+  ASSERT_TRUE(WaitFor([&] { return CountFiles(clips, std::regex("T.*\\.avi")) == 1; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  page.ToggleRec();
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  page.ToggleRec();
+  // The ten-second file ends during the pause; the graph must still report its end (not
+  // an error): the Stop action follows and no message is shown.
+  EXPECT_TRUE(WaitFor([&] { return ended.load(); }, 15000));
+  thread.HandleGraphEvents();
+  EXPECT_EQ(page.live_state(), kIdle);
+  {
+    std::lock_guard lock(mu_);
+    for (const auto& m : messages_) ADD_FAILURE() << m;
+  }
+  thread.Post(kShutdown);
+  thread.Wait();
+  EXPECT_EQ(CountFiles(clips, std::regex("T.*\\.avi")), 0);
 }
 
 TEST_F(LiveThreadTest, CompressorRecordsThroughTheChosenEncoder) {
