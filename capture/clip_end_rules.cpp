@@ -45,7 +45,9 @@ bool FtpAllowed(bool ftp_on, int ftp_minmin, int m, int32_t* last_ftp_minute) {
     return true;
   }
   if (m == 0) return true;
-  if (m - *last_ftp_minute < ftp_minmin) return false;
+  // Minute stamps count from New Year: one below the last means the year turned,
+  // and the spacing starts again rather than holding uploads back for a year.
+  if (m >= *last_ftp_minute && m - *last_ftp_minute < ftp_minmin) return false;
   *last_ftp_minute = m;
   return true;
 }

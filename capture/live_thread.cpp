@@ -205,9 +205,15 @@ void CLiveThread::FinishClip() {
       send.hhmm = parts.hhmm;
       send.trig_kind = ib_.trig_kind;
       send.day_dir = DayDir();
+      // A short write is the user's to know about; a file that cannot be made stays silent.
+      auto write_bmp = [](const std::string& path, const Image24& picture) {
+        Status written = WriteBmp24(path, picture);
+        if (!written.ok() && !written.message().empty())
+          ReportMessage("%s", written.message().c_str());
+      };
       if (ib_.im_map) {
         ComposeMapImage(ib_, image);
-        WriteBmp24(base + "M.bmp", image);
+        write_bmp(base + "M.bmp", image);
       }
       if (ib_.im_snap || ib_.im_peak) {
         ComposeSnapshotImage(ib_, image);
@@ -215,12 +221,12 @@ void CLiveThread::FinishClip() {
         const std::string bmp = base + (ib_.im_snap ? "S.bmp" : "P.bmp");
         if (ap_.jpg) {
           const std::string jpeg = bmp.substr(0, bmp.size() - 3) + "jpg";
-          WriteBmp24(bmp, image);
+          write_bmp(bmp, image);
           ConvertBmpToJpeg(bmp, jpeg);
           if (!ap_.bmp) std::remove(bmp.c_str());
           if (ftp_ok && ap_.ftp_jpg) send.full_jpeg = jpeg;
         } else if (ap_.bmp) {
-          WriteBmp24(bmp, image);
+          write_bmp(bmp, image);
         }
         if (ap_.thumbnail) {
           ThumbnailOptions options;

@@ -121,6 +121,11 @@ TEST(FtpSpacing, MinimumMinutesBetweenUploads) {
   EXPECT_EQ(last, 0);
   EXPECT_TRUE(FtpAllowed(true, 0, 7, &last));
   EXPECT_EQ(last, 7);
+  // Across New Year the stamp falls back; uploads go on at once.
+  last = 525590;
+  EXPECT_TRUE(FtpAllowed(true, 10, 3, &last));
+  EXPECT_EQ(last, 3);
+  EXPECT_FALSE(FtpAllowed(true, 10, 8, &last));
 }
 
 TEST(FrameClock, OffsetByClockKind) {
