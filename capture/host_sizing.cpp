@@ -44,4 +44,21 @@ HostSizing SizeHostBuffers(const DetectionBlock& block, bool audio, int smspeed)
   return s;
 }
 
+void PrepareBlockForHosting(const HostSizing& sizing, DetectionBlock& block) {
+  block.detect_on = 0;
+  block.force_rec = 0;
+  block.rec_remain = 0;
+  block.clip_no = 0;
+  block.clip_started = 0;
+  block.deliver_errors = 0;
+  block.late_frames = 0;
+  block.audio_48k = 0;
+  if (sizing.has_weights) {
+    block.avr_keep = sizing.avr_keep;
+    block.avr_take = sizing.avr_take;
+  }
+  block.warmup = sizing.warmup;
+  block.fps = sizing.fps;
+}
+
 }  // namespace orvanta::capture

@@ -29,6 +29,10 @@ inline constexpr int64_t kRingBytesLimit = 2147483647;
 // `audio` is false when the audio device's name begins with '-'.
 HostSizing SizeHostBuffers(const DetectionBlock& block, bool audio, int smspeed);
 
+// Clears the block's clip results and arming before a graph is built, and takes the
+// warm-up, frame rate and averaging weights that the sizing chose.
+void PrepareBlockForHosting(const HostSizing& sizing, DetectionBlock& block);
+
 // Averaging weights for smspeed 1..6: (512 - m, 16384 x m) with m = 1, 2, 3, 5, 9, 17.
 bool AveragingWeights(int smspeed, int32_t* keep, int32_t* take);
 

@@ -630,20 +630,7 @@ Result LiveGraph::HostDetectionFilter() {
       return refuse(media::kOutOfMemory);
     }
   }
-  ib_.detect_on = 0;
-  ib_.force_rec = 0;
-  ib_.rec_remain = 0;
-  ib_.clip_no = 0;
-  ib_.clip_started = 0;
-  ib_.deliver_errors = 0;
-  ib_.late_frames = 0;
-  ib_.audio_48k = 0;
-  if (sizing.has_weights) {
-    ib_.avr_keep = sizing.avr_keep;
-    ib_.avr_take = sizing.avr_take;
-  }
-  ib_.warmup = sizing.warmup;
-  ib_.fps = sizing.fps;
+  PrepareBlockForHosting(sizing, ib_);
 
   GstElement* filter = gst_element_factory_make(kDetectFilterFactory, nullptr);
   if (!filter) {

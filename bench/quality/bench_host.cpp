@@ -83,20 +83,7 @@ std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, st
   b.avr_map2 = host->avr_map2_.data();
   b.snapshot = host->snapshot_.data();
   b.obj_map = host->obj_map_.data();
-  b.detect_on = 0;
-  b.force_rec = 0;
-  b.rec_remain = 0;
-  b.clip_no = 0;
-  b.clip_started = 0;
-  b.deliver_errors = 0;
-  b.late_frames = 0;
-  b.audio_48k = 0;
-  if (s.has_weights) {
-    b.avr_keep = s.avr_keep;
-    b.avr_take = s.avr_take;
-  }
-  b.warmup = s.warmup;
-  b.fps = s.fps;
+  capture::PrepareBlockForHosting(s, b);
 
   // Starting detection sets the text's font from the size setting.
   const detect::FontChoice font = detect::FontForSize(ap.si_fontsize);
