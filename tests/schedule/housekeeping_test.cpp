@@ -8,6 +8,7 @@
 
 #include "app/messages.h"
 #include "app/text_utf.h"
+#include "tests/schedule/message_capture.h"
 #include "tests/schedule/scratch_dir.h"
 
 namespace orvanta::schedule {
@@ -18,22 +19,7 @@ using testing::ScratchDir;
 using testing::WriteText;
 namespace fs = std::filesystem;
 
-// Collects what ReportMessage shows.
-class MessageCapture {
- public:
-  MessageCapture() {
-    previous_ = SetMessageHandler({[this](const std::string& text) {
-                                     messages.push_back(text);
-                                     return 1;
-                                   },
-                                   nullptr});
-  }
-  ~MessageCapture() { SetMessageHandler(previous_); }
-  std::vector<std::string> messages;
-
- private:
-  MessageHandler previous_;
-};
+using testing::MessageCapture;
 
 class ClipMoveTest : public ::testing::Test {
  protected:

@@ -12,25 +12,12 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "tests/schedule/message_capture.h"
 
 namespace orvanta::schedule {
 namespace {
 
-class MessageCapture {
- public:
-  MessageCapture() {
-    previous_ = SetMessageHandler({[this](const std::string& text) {
-                                     messages.push_back(text);
-                                     return 1;
-                                   },
-                                   nullptr});
-  }
-  ~MessageCapture() { SetMessageHandler(previous_); }
-  std::vector<std::string> messages;
-
- private:
-  MessageHandler previous_;
-};
+using testing::MessageCapture;
 
 // Stands in for the system's power service; a real one would power off.
 struct ScriptedPower : PowerService {
