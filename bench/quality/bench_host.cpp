@@ -62,27 +62,8 @@ std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, st
   b.audio_chunk_bytes = 0;
   b.audio_chunk_count = 0;
   b.audio_buffer = nullptr;
-  host->frames_.assign(s.ring_count, std::vector<uint8_t>(s.frame_bytes));
-  for (int i = 0; i < s.ring_count; ++i) b.frames[i] = host->frames_[i].data();
-  const size_t pixels = static_cast<size_t>(s.pixels);
-  const size_t margin = 6 * static_cast<size_t>(b.cx);
-  host->mask_.assign(pixels + 2 * margin, 0);  // no detect-area mask file: all of the sky
-  host->mask2_.assign(pixels + 2 * margin, 0);
-  b.mask_base = host->mask_.data();
-  b.mask = b.mask_base + margin;
+  host->buffers_.Allocate(b);  // no detect-area mask file: all of the sky
   b.mask_flip = 1;
-  b.mask2_base = host->mask2_.data();
-  b.mask2 = b.mask2_base + margin;
-  host->hit_map_.assign(pixels, 0);
-  host->avr_map_.assign(pixels, 0);
-  host->avr_map2_.assign(pixels, 0);
-  host->snapshot_.assign(s.frame_bytes, 0);
-  host->obj_map_.assign(pixels, 0);
-  b.hit_map = host->hit_map_.data();
-  b.avr_map = host->avr_map_.data();
-  b.avr_map2 = host->avr_map2_.data();
-  b.snapshot = host->snapshot_.data();
-  b.obj_map = host->obj_map_.data();
   capture::PrepareBlockForHosting(s, b);
 
   // Starting detection sets the text's font from the size setting.

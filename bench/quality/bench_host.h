@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "detectfilter/zavipf.h"
+#include "tests/support/block_buffers.h"
 #include "tools/skysim/sky_simulator.h"
 
 namespace orvanta::quality {
@@ -30,9 +31,7 @@ class BenchHost {
  private:
   BenchHost() = default;
   std::unique_ptr<DetectionBlock> block_;
-  std::vector<std::vector<uint8_t>> frames_;
-  std::vector<uint8_t> mask_, mask2_, hit_map_, avr_map2_, snapshot_, obj_map_;
-  std::vector<uint32_t> avr_map_;
+  orvanta::testing::BlockBuffers buffers_;
 };
 
 }  // namespace orvanta::quality

@@ -204,7 +204,7 @@ TEST(FilterState, OverlaysStayOffTheRing) {
   EXPECT_EQ(recorded.back()[0], 40);
   // The current ring slot still holds the frame as it came.
   const int newest = 5 % st.b().ring_count;
-  EXPECT_FALSE(differs_in_rows(st.ring[newest], 0, 39));
+  EXPECT_FALSE(differs_in_rows(st.frames[newest], 0, 39));
 }
 
 // Tracked objects are outlined on the live image (grey while moving) when the live view shows
@@ -242,7 +242,7 @@ TEST(FilterState, ObjectBoxesOnTheLiveImage) {
     }
     EXPECT_EQ(live[21 * 64 + 31], 200);  // inside the box the picture stays
     EXPECT_EQ(live[15 * 64 + 26], 20);
-    EXPECT_EQ(st.ring[1][16 * 64 + 26], 20);
+    EXPECT_EQ(st.frames[1][16 * 64 + 26], 20);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "detectfilter/core/detect_core.h"
 #include "detectfilter/core/pixel_format.h"
 #include "detectfilter/zavipf.h"
+#include "tests/support/block_buffers.h"
 
 namespace orvanta::detect::testing {
 
@@ -59,7 +60,7 @@ inline void ApplyStationDefaults(DetectionBlock& b, int cx, int cy) {
   for (int i = 0; format[i] != 0; ++i) b.si_format[i] = static_cast<char16_t>(format[i]);
 }
 
-struct TestStation {
+struct TestStation : orvanta::testing::BlockBuffers {
   // `setup` may change settings (fs_head, dmin, ...) before the buffers are sized.
   template <typename Setup>
   TestStation(int cx, int cy, Subtype subtype, Setup setup) : block(new DetectionBlock{}) {
@@ -70,28 +71,7 @@ struct TestStation {
     b.frame_bytes = static_cast<int32_t>(ImageSize(FormatOf(subtype).type_index, b.pixels));
     if (b.ring_count == 0) b.ring_count = b.fs_head + b.fs_diff + b.dmin + 15;
     b.warmup = 0;
-    ring.resize(b.ring_count);
-    for (int k = 0; k < b.ring_count; ++k) {
-      ring[k].assign(b.frame_bytes, 0);
-      b.frames[k] = ring[k].data();
-    }
-    const size_t mask_bytes = b.pixels + 12 * static_cast<size_t>(cx);
-    mask_alloc.assign(mask_bytes, 0);
-    mask2_alloc.assign(mask_bytes, 0);
-    b.mask_base = mask_alloc.data();
-    b.mask = b.mask_base + 6 * cx;
-    b.mask2_base = mask2_alloc.data();
-    b.mask2 = b.mask2_base + 6 * cx;
-    hit_map.assign(b.pixels, 0);
-    avr_map.assign(b.pixels, 0);
-    avr_map2.assign(b.pixels, 0);
-    snapshot.assign(b.frame_bytes, 0);
-    obj_map.assign(b.pixels, 0);
-    b.hit_map = hit_map.data();
-    b.avr_map = avr_map.data();
-    b.avr_map2 = avr_map2.data();
-    b.snapshot = snapshot.data();
-    b.obj_map = obj_map.data();
+    Allocate(b);
   }
   TestStation(int cx, int cy, Subtype subtype)
       : TestStation(cx, cy, subtype, [](DetectionBlock&) {}) {}
@@ -99,9 +79,6 @@ struct TestStation {
   DetectionBlock& b() { return *block; }
 
   std::unique_ptr<DetectionBlock> block;
-  std::vector<std::vector<uint8_t>> ring;
-  std::vector<uint8_t> mask_alloc, mask2_alloc, hit_map, avr_map2, snapshot, obj_map;
-  std::vector<uint32_t> avr_map;
 };
 
 // A clock that advances by `step_ms` on every reading, from a fixed start.

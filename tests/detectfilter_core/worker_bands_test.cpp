@@ -59,7 +59,7 @@ Outcome RunSky(Subtype subtype, int cx, int cy, bool half, int threads) {
     out.dlevs.push_back(st.b().dlev);
   }
   out.hit_map = st.hit_map;
-  out.mask = st.mask_alloc;
+  out.mask = st.mask;
   out.obj_map = st.obj_map;
   out.snapshot = st.snapshot;
   out.avr_map = st.avr_map;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "detectfilter/zavipf.h"
+#include "tests/support/block_buffers.h"
 
 namespace orvanta::detect::testing {
 
@@ -28,9 +29,8 @@ class HostBlock {
 
  private:
   std::unique_ptr<DetectionBlock> block_;
-  std::vector<std::vector<uint8_t>> frames_;
-  std::vector<uint8_t> mask_, mask2_, hit_map_, avr_map2_, snapshot_, obj_map_, audio_;
-  std::vector<uint32_t> avr_map_;
+  orvanta::testing::BlockBuffers buffers_;
+  std::vector<uint8_t> audio_;
 };
 
 }  // namespace orvanta::detect::testing
