@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -15,6 +16,7 @@
 namespace orvanta::capture {
 
 class LiveGraph;
+struct FinishedClip;
 
 struct CaptureState {
   std::string rec_file;          // the file the recording branch writes; empty when none
@@ -37,14 +39,15 @@ struct CaptureHooks {
   std::function<void()> preview_action;
   // The live graph has events waiting; the owner calls HandleGraphEvents on its thread.
   std::function<void()> graph_notify;
-  // The detection filter ended a clip: post ClipEnd to the live thread, in order.
-  std::function<void()> clip_end;
+  // The detection filter ended a clip: post ClipEnd with the clip to the live thread, in
+  // order. Called on a streaming thread.
+  std::function<void(std::shared_ptr<FinishedClip> clip)> clip_end;
   // The operation page's free-space field, the clip database page's list.
   std::function<void(int free_mb)> show_free_space;
   std::function<void(const std::string& final_path)> add_new_clip;
   std::function<void()> open_latest_clip;
   // A clip is finished: final video path (or record path when no video is kept).
-  std::function<void(const std::string& path)> clip_finished;
+  std::function<void(const std::string& path, const FinishedClip& clip)> clip_finished;
   // Streaming stopped on an error (after the Stop action and the message).
   std::function<void()> graph_failed;
   // The whole graph is about to stop (streaming threads must not be held up).

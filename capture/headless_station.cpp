@@ -129,7 +129,15 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
         qapp, [&plan] { plan.AutorunAtStart(); }, Qt::QueuedConnection);
   } else {
     QMetaObject::invokeMethod(
-        qapp, [&] { page.Detect(); }, Qt::QueuedConnection);
+        qapp,
+        [&] {
+          if (options.detect_at_start) {
+            page.Detect();
+          } else {
+            page.Preview();
+          }
+        },
+        Qt::QueuedConnection);
   }
   qapp->exec();
   ticks.stop();

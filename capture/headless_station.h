@@ -22,6 +22,9 @@ struct HeadlessOptions {
   // With a detection window on, the once-a-second schedule starts and stops detection
   // (and the run goes on until a signal); otherwise detection starts at once.
   bool use_schedule = true;
+  // Without a schedule the run starts detecting; false starts it previewing, for a caller
+  // that arms detection itself (a batch run primes the filter first).
+  bool detect_at_start = true;
 };
 
 // Runs the station until it ends; needs a QCoreApplication. Returns the exit status:

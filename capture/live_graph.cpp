@@ -15,6 +15,7 @@
 #include "capture/clip_name.h"
 #include "capture/device_catalogue.h"
 #include "capture/disk_space.h"
+#include "capture/finished_clip.h"
 #include "capture/graph_error_log.h"
 #include "capture/host_sizing.h"
 #include "capture/media/cnv2yu_element.h"
@@ -159,7 +160,7 @@ int LiveGraph::BuildLiveGraph() {
   });
   graph_->SetElementMessageHandler([this](GstElement* source, const GstStructure* s) {
     if (source == zav_ && gst_structure_has_name(s, "ClipEnd") && hooks_.clip_end)
-      hooks_.clip_end();
+      hooks_.clip_end(FinishedClipFrom(s, ib_));
   });
 
   // Source and hosting report their own failures; building goes on to the next step
@@ -655,6 +656,15 @@ Result LiveGraph::HostDetectionFilter() {
     return refuse(media::kNoInterface);
   }
   zav_ = Keep(filter);
+  GstPad* clip_out = gst_element_get_static_pad(zav_, "Output2");
+  gst_pad_add_probe(
+      clip_out, GST_PAD_PROBE_TYPE_BUFFER,
+      [](GstPad*, GstPadProbeInfo*, gpointer self) {
+        static_cast<LiveGraph*>(self)->branch_has_frames_ = true;
+        return GST_PAD_PROBE_OK;
+      },
+      this, nullptr);
+  gst_object_unref(clip_out);
   Result r = graph_->AddFilter(zav_, "ZavFilter");
   if (Failed(r)) {
     ReportMessage("UE023: Cannot add ZavFilter to graph");
@@ -729,6 +739,7 @@ int LiveGraph::BuildRecordBranch() {
     writer_done_ = false;
     writer_got_data_ = false;
   }
+  branch_has_frames_ = false;
   GstPad* writer_in = gst_element_get_static_pad(writer_, "sink");
   gst_pad_add_probe(
       writer_in,

@@ -4,6 +4,7 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -52,6 +53,8 @@ class LiveGraph {
   // The end-of-clip stop: the detection filter has stopped itself; the source runs on.
   media::Result StopForClip();
   bool playing() const { return playing_; }
+  // The recording branch has been given at least one clip frame.
+  bool recording_has_frames() const { return branch_has_frames_.load(); }
 
   // Reads the graph's waiting events: a file source's end performs Stop, an error Stop
   // and its message. Called on the thread that owns the pages (the live page's).
@@ -110,6 +113,7 @@ class LiveGraph {
   std::condition_variable writer_done_cv_;
   bool writer_done_ = false;
   bool writer_got_data_ = false;
+  std::atomic<bool> branch_has_frames_{false};
 
   std::mutex events_mutex_;
   std::deque<media::GraphEvent> events_;

@@ -47,7 +47,7 @@ CLiveThread::CLiveThread(AppContext& app, CaptureState& state, CaptureHooks& hoo
       page_(page),
       graph_(app, state, hooks),
       uploader_(std::make_unique<ftp::FtpUploader>()) {
-  hooks_.clip_end = [this] { PostClipEnd(); };
+  hooks_.clip_end = [this](std::shared_ptr<FinishedClip> clip) { PostClipEnd(std::move(clip)); };
   if (!hooks_.stop_action) hooks_.stop_action = [this] { page_.Stop(); };
   if (!hooks_.detect_action) hooks_.detect_action = [this] { page_.Detect(); };
   if (!hooks_.preview_action) hooks_.preview_action = [this] { page_.Preview(); };
@@ -71,8 +71,8 @@ void CLiveThread::Post(int command) {
   QCoreApplication::postEvent(this, new LiveCommandEvent(command));
 }
 
-void CLiveThread::PostClipEnd() {
-  QCoreApplication::postEvent(this, new QEvent(static_cast<QEvent::Type>(kClipEndEvent)));
+void CLiveThread::PostClipEnd(std::shared_ptr<FinishedClip> clip) {
+  QCoreApplication::postEvent(this, new ClipEndEvent(std::move(clip)));
 }
 
 void CLiveThread::PostTask(std::function<void()> task) {
@@ -85,7 +85,7 @@ void CLiveThread::Wait() {
 
 void CLiveThread::customEvent(QEvent* event) {
   if (event->type() == static_cast<QEvent::Type>(kClipEndEvent)) {
-    FinishClip();
+    FinishClip(static_cast<ClipEndEvent*>(event)->clip());
     return;
   }
   if (event->type() == static_cast<QEvent::Type>(kLiveTaskEvent)) {
@@ -129,6 +129,9 @@ void CLiveThread::StartCapture() {
                            ap_.si_hhmmss,     app_.state.tz_bias, app_.state.tz_dst};
   ib_.time_offset = FrameClockOffset(clock, static_cast<int64_t>(std::time(nullptr)));
   if (graph_.BuildLiveGraph() != 0) return;
+  // Detection armed by the page is on before the first frame, so that no frame of the
+  // source passes unexamined (hosting the filter has just cleared it).
+  if (page_.live_state() == kDetecting) ib_.detect_on = 1;
   media::Result r = graph_.Run();
   if (media::Failed(r))
     ReportMessage("UE041: Couldn't run the graph! hr=0x%x", static_cast<unsigned>(r));
@@ -142,6 +145,9 @@ void CLiveThread::DeleteRecordingFile() {
 
 void CLiveThread::StopCapture() {
   ib_.output_hold = 1;
+  // A recording file that never got a clip frame (the one opened after the last clip) is
+  // of no use either.
+  const bool empty_recording = !graph_.recording_has_frames();
   if (graph_.exists()) {
     media::Result r = graph_.Stop();
     if (ib_.snap_valid && ib_.snapshot) {
@@ -154,11 +160,17 @@ void CLiveThread::StopCapture() {
     state_.rec_mode = 0;
     graph_.ReleaseLiveGraph();
   }
-  if (ib_.end_status == 0) DeleteRecordingFile();
+  if (ib_.end_status == 0 || empty_recording) DeleteRecordingFile();
 }
 
-void CLiveThread::FinishClip() {
+// The detection filter has gone on detecting since the clip ended; its recording outputs
+// wait for a new branch. The old branch is finished and its file renamed first, the new
+// one is put in place next, and only then are the clip's images, record, uploads and
+// action made from the clip's own copy of the block, so that none of that holds up the
+// recording of a following clip.
+void CLiveThread::FinishClip(FinishedClip& clip) {
   if (!graph_.exists()) return;
+  const DetectionBlock& cb = clip.block;
   // A camera in filter mode is reopened after every clip unless it runs continuously; a
   // file is never reopened (it would start again from its beginning).
   const bool restart_whole = ib_.filterinmode && !ib_.continuousdetection && ib_.rtspinmode;
@@ -168,26 +180,22 @@ void CLiveThread::FinishClip() {
     graph_.Stop();
     if (hooks_.stop_action) hooks_.stop_action();
   } else {
-    media::Result r = graph_.StopForClip();
-    if (media::Failed(r))
-      ReportMessage("UE040: Couldn't stop the graph!  hr=0x%x", static_cast<unsigned>(r));
     graph_.TearDownRecordBranch();
   }
-  const int end_status = ib_.end_status;
+  const int end_status = cb.end_status;
   if (end_status != 1) DeleteRecordingFile();
 
   std::string final_path;
+  ClipNameParts parts;
   if (end_status != 0) {
     const std::string old_name = state_.rec_file;
     ClipNameSettings names = ClipNameSettingsFrom(
-        ap_, ib_,
+        ap_, cb,
         RecordingExtension(state_.rec_mode, Utf16ToUtf8(FieldText(app_.state.out_ext,
                                                                   std::size(app_.state.out_ext)))));
-    ClipNameParts parts =
-        ClipName(names, static_cast<int64_t>(ib_.trig_sec), 'M', ClipSeparator(ib_.trig_kind));
+    parts = ClipName(names, static_cast<int64_t>(cb.trig_sec), 'M', ClipSeparator(cb.trig_kind));
     final_path = parts.path;
-    const int m = ib_.trig_kind == 3 ? 0 : parts.minute_stamp;
-    const bool keep_video = !(ib_.trig_kind == 3 && ap_.tt_sonly);
+    const bool keep_video = !(cb.trig_kind == 3 && ap_.tt_sonly);
     if (end_status == 1) {
       if (!keep_video) {
         if (!old_name.empty()) std::remove(old_name.c_str());
@@ -196,70 +204,11 @@ void CLiveThread::FinishClip() {
       }
       if (hooks_.add_new_clip) hooks_.add_new_clip(final_path);
     }
-    if ((ap_.leavelong || end_status == 1) && end_status != -2) {
-      const bool ftp_ok = FtpAllowed(ap_.ftp_on != 0, ap_.ftp_minmin, m, &state_.last_ftp_minute);
-      const std::string base = final_path.substr(0, final_path.size() - 4);
-      Image24& image = state_.live_image;
-      image.Resize(ib_.cx, ib_.cy);
-      ftp::ClipImages send;
-      send.hhmm = parts.hhmm;
-      send.trig_kind = ib_.trig_kind;
-      send.day_dir = DayDir();
-      // A short write is the user's to know about; a file that cannot be made stays silent.
-      auto write_bmp = [](const std::string& path, const Image24& picture) {
-        Status written = WriteBmp24(path, picture);
-        if (!written.ok() && !written.message().empty())
-          ReportMessage("%s", written.message().c_str());
-      };
-      if (ib_.im_map) {
-        ComposeMapImage(ib_, image);
-        write_bmp(base + "M.bmp", image);
-      }
-      if (ib_.im_snap || ib_.im_peak) {
-        ComposeSnapshotImage(ib_, image);
-        ib_.snap_valid = 0;
-        const std::string bmp = base + (ib_.im_snap ? "S.bmp" : "P.bmp");
-        if (ap_.jpg) {
-          const std::string jpeg = bmp.substr(0, bmp.size() - 3) + "jpg";
-          write_bmp(bmp, image);
-          ConvertBmpToJpeg(bmp, jpeg);
-          if (!ap_.bmp) std::remove(bmp.c_str());
-          if (ftp_ok && ap_.ftp_jpg) send.full_jpeg = jpeg;
-        } else if (ap_.bmp) {
-          write_bmp(bmp, image);
-        }
-        if (ap_.thumbnail) {
-          ThumbnailOptions options;
-          options.width = ap_.sj_cx;
-          options.height = ap_.sj_cy;
-          options.mark_hits = ib_.im_map && ap_.tmark;
-          options.draw_box = ap_.tmark != 0;
-          MakeThumbnail(base + "T.jpg", image, ib_.hit_map, options);
-          if (ftp_ok && ap_.ftp_small) send.thumbnail_jpeg = base + "T.jpg";
-        }
-      }
-      if (!send.full_jpeg.empty() || !send.thumbnail_jpeg.empty()) {
-        ftp::FtpOutcome outcome = ftp::SendClipImages(*uploader_, ap_, send);
-        if (!outcome.status_suffix.empty()) page_.set_status_suffix(outcome.status_suffix);
-      }
-      if (hooks_.open_latest_clip) hooks_.open_latest_clip();
-    }
     state_.rec_file.clear();
   }
 
-  if (end_status == 1) {
-    const std::string xml = ClipProductPath(final_path, ".xml");
-    ClipRecordOutcome outcome =
-        WriteClipRecord(xml, final_path, ClipRecordInputsFrom(ib_, ap_, app_.state.tz_bias));
-    if (!outcome.message.empty()) ReportMessage("%s", outcome.message.c_str());
-    const std::string bat = Text(ap_.bat);
-    if (ap_.action && !bat.empty()) RunActionCommand(final_path);
-    if (hooks_.clip_finished) {
-      const bool keep_video = !(ib_.trig_kind == 3 && ap_.tt_sonly);
-      hooks_.clip_finished(keep_video ? final_path : xml);
-    }
-  }
-
+  if (!restart_whole) RecordNextClip();
+  if (end_status != 0) MakeClipProducts(clip, final_path, parts);
   if (restart_whole) {
     Pause(100);
     if (resume == kDetecting) {
@@ -267,16 +216,16 @@ void CLiveThread::FinishClip() {
     } else if (hooks_.preview_action) {
       hooks_.preview_action();
     }
-    return;
   }
+}
+
+// A new recording branch for the next clip, and the filter run again, which lets the clip
+// frames waiting since the last clip's end flow into it.
+void CLiveThread::RecordNextClip() {
   if (!graph_.BuildRecordBranch()) {
     if (hooks_.stop_action) hooks_.stop_action();
     return;
   }
-  ib_.late_frames = 0;
-  // Each clip's time log starts empty, as after a fresh build: with the graph kept running
-  // the next record would otherwise repeat every earlier clip's frames.
-  ib_.timelog_count = 0;
   media::Result first = graph_.Run();
   if (!media::Failed(first)) return;
   AppendRestartLog(app_.state.startupDir, first);
@@ -285,6 +234,71 @@ void CLiveThread::FinishClip() {
   Pause(100);
   if (graph_.BuildLiveGraph() == 0 && media::Failed(graph_.Run()))
     ReportMessage("Couldn't restart the graph!  hr=0x%x", static_cast<unsigned>(first));
+}
+
+void CLiveThread::MakeClipProducts(FinishedClip& clip, const std::string& final_path,
+                                   const ClipNameParts& parts) {
+  DetectionBlock& cb = clip.block;
+  const int end_status = cb.end_status;
+  const bool keep_video = !(cb.trig_kind == 3 && ap_.tt_sonly);
+  if ((ap_.leavelong || end_status == 1) && end_status != -2) {
+    const int m = cb.trig_kind == 3 ? 0 : parts.minute_stamp;
+    const bool ftp_ok = FtpAllowed(ap_.ftp_on != 0, ap_.ftp_minmin, m, &state_.last_ftp_minute);
+    const std::string base = final_path.substr(0, final_path.size() - 4);
+    Image24& image = state_.live_image;
+    image.Resize(cb.cx, cb.cy);
+    ftp::ClipImages send;
+    send.hhmm = parts.hhmm;
+    send.trig_kind = cb.trig_kind;
+    send.day_dir = DayDir();
+    // A short write is the user's to know about; a file that cannot be made stays silent.
+    auto write_bmp = [](const std::string& path, const Image24& picture) {
+      Status written = WriteBmp24(path, picture);
+      if (!written.ok() && !written.message().empty())
+        ReportMessage("%s", written.message().c_str());
+    };
+    if (cb.im_map) {
+      ComposeMapImage(cb, image);
+      write_bmp(base + "M.bmp", image);
+    }
+    if (cb.im_snap || cb.im_peak) {
+      ComposeSnapshotImage(cb, image);
+      cb.snap_valid = 0;
+      const std::string bmp = base + (cb.im_snap ? "S.bmp" : "P.bmp");
+      if (ap_.jpg) {
+        const std::string jpeg = bmp.substr(0, bmp.size() - 3) + "jpg";
+        write_bmp(bmp, image);
+        ConvertBmpToJpeg(bmp, jpeg);
+        if (!ap_.bmp) std::remove(bmp.c_str());
+        if (ftp_ok && ap_.ftp_jpg) send.full_jpeg = jpeg;
+      } else if (ap_.bmp) {
+        write_bmp(bmp, image);
+      }
+      if (ap_.thumbnail) {
+        ThumbnailOptions options;
+        options.width = ap_.sj_cx;
+        options.height = ap_.sj_cy;
+        options.mark_hits = cb.im_map && ap_.tmark;
+        options.draw_box = ap_.tmark != 0;
+        MakeThumbnail(base + "T.jpg", image, cb.hit_map, options);
+        if (ftp_ok && ap_.ftp_small) send.thumbnail_jpeg = base + "T.jpg";
+      }
+    }
+    if (!send.full_jpeg.empty() || !send.thumbnail_jpeg.empty()) {
+      ftp::FtpOutcome outcome = ftp::SendClipImages(*uploader_, ap_, send);
+      if (!outcome.status_suffix.empty()) page_.set_status_suffix(outcome.status_suffix);
+    }
+    if (hooks_.open_latest_clip) hooks_.open_latest_clip();
+  }
+  if (end_status == 1) {
+    const std::string xml = ClipProductPath(final_path, ".xml");
+    ClipRecordOutcome outcome =
+        WriteClipRecord(xml, final_path, ClipRecordInputsFrom(cb, ap_, app_.state.tz_bias));
+    if (!outcome.message.empty()) ReportMessage("%s", outcome.message.c_str());
+    const std::string bat = Text(ap_.bat);
+    if (ap_.action && !bat.empty()) RunActionCommand(final_path);
+    if (hooks_.clip_finished) hooks_.clip_finished(keep_video ? final_path : xml, clip);
+  }
 }
 
 void CLiveThread::RunActionCommand(const std::string& final_path) {

@@ -13,6 +13,8 @@
 
 #include "app/app_params.h"
 #include "capture/capture_state.h"
+#include "capture/clip_name.h"
+#include "capture/finished_clip.h"
 #include "capture/live_commands.h"
 #include "capture/live_controller.h"
 #include "capture/live_graph.h"
@@ -31,6 +33,16 @@ class LiveCommandEvent : public QEvent {
 
  private:
   int command_;
+};
+
+class ClipEndEvent : public QEvent {
+ public:
+  explicit ClipEndEvent(std::shared_ptr<FinishedClip> clip)
+      : QEvent(static_cast<QEvent::Type>(kClipEndEvent)), clip_(std::move(clip)) {}
+  FinishedClip& clip() const { return *clip_; }
+
+ private:
+  std::shared_ptr<FinishedClip> clip_;
 };
 
 class LiveTaskEvent : public QEvent {
@@ -54,8 +66,8 @@ class CLiveThread : public QObject {
   void Start();
   // Posts a LiveCommand (thread-safe).
   void Post(int command);
-  // Posts ClipEnd (thread-safe; called on the detection filter's streaming thread).
-  void PostClipEnd();
+  // Posts ClipEnd with the finished clip (thread-safe; called on a streaming thread).
+  void PostClipEnd(std::shared_ptr<FinishedClip> clip);
   // Runs `task` on the live thread after everything posted before it (thread-safe).
   void PostTask(std::function<void()> task);
   // Waits until the thread has ended after Shutdown.
@@ -73,7 +85,10 @@ class CLiveThread : public QObject {
  private:
   void StartCapture();
   void StopCapture();
-  void FinishClip();
+  void FinishClip(FinishedClip& clip);
+  void MakeClipProducts(FinishedClip& clip, const std::string& final_path,
+                        const ClipNameParts& parts);
+  void RecordNextClip();
   void DeleteRecordingFile();
   void RunActionCommand(const std::string& final_path);
 

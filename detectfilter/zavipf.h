@@ -29,6 +29,16 @@ inline constexpr int kZavipfVersion = 473;
 inline constexpr int kRingMax = 500;
 inline constexpr int kTimeLogMax = 2000;
 inline constexpr int kClipEndMessage = 1225;
+// The "ClipEnd" element message carries the finished clip's results, copied when the clip
+// ended, since detection goes on at once and the next clip reuses the block: the block
+// itself, and the hit map, average map, mask and snapshot it pointed to (byte arrays), and
+// the number of clip frames that left on the capture output.
+inline constexpr const char* kClipEndBlock = "block";
+inline constexpr const char* kClipEndHitMap = "hit-map";
+inline constexpr const char* kClipEndAvrMap = "avr-map";
+inline constexpr const char* kClipEndMask = "mask";
+inline constexpr const char* kClipEndSnapshot = "snapshot";
+inline constexpr const char* kClipEndDelivered = "delivered";
 // Class and interface ids of the detection filter, kept as metadata.
 inline constexpr const char* kZavipfClassId = "{5BB5B878-3EFF-4040-8404-290A82DC6CCE}";
 inline constexpr const char* kZavipfInterfaceId = "{F3726E73-627D-43EA-A019-00B130FF38A8}";

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -23,6 +24,7 @@
 #include "app/messages.h"
 #include "app/text_utf.h"
 #include "capture/capture_state.h"
+#include "capture/finished_clip.h"
 #include "capture/headless_station.h"
 #include "capture/live_graph.h"
 #include "capture/media/cnv2yu_element.h"
@@ -88,61 +90,90 @@ bool ParseStart(const std::string& text, int64_t* ms) {
   return true;
 }
 
-// What the tool follows of the detection, from pad probes on the detection filter.
+// What the tool follows of the detection, from a pad probe on the detection filter's input
+// (it runs on the streaming thread right before the filter takes each frame).
+//
+// A run first primes the filter: detection is disarmed while the first seconds of the file
+// (the station's warm-up) go through, so that the long-term averages, the star mask and the
+// noise level settle; then the file is read again from its first frame with detection
+// armed, the ring starting empty. A meteor in the first second of a short clip is thus
+// found, and no frame is examined twice for clips.
 struct Tracker {
   DetectionBlock* ib = nullptr;
-  int64_t start_ms = 0;  // frame clock at stream time 0
-  double fps = 25;
-  std::atomic<bool> stopping{false};
+  GstPad* input = nullptr;  // the filter's video input, to seek through
+  enum class Phase { kPriming, kSeeking, kDetecting };
+  Phase phase = Phase::kPriming;
+  int64_t prime_frames = -1;  // taken from the warm-up the hosting set
   std::mutex mu;
-  int64_t frame = 0;      // source frame number of the next input frame
-  int64_t run_start = 0;  // first frame since the filter last ran
-  bool in_clip = false;
-  int64_t clip_first = 0;
-  int64_t delivered = 0;  // clip frames that left on the recording output
+  int64_t frame = 0;  // number of the next input frame, counted from the first frame
+  bool started = false;
+  std::deque<int64_t> clip_first;  // first frame of each clip triggered and not yet listed
 };
+
+void SeekToStart(Tracker* t) {
+  t->phase = Tracker::Phase::kSeeking;
+  GstElement* filter = gst_pad_get_parent_element(t->input);
+  // A seek is not made from the streaming thread it flushes.
+  gst_element_call_async(
+      filter,
+      [](GstElement*, gpointer data) {
+        auto* t = static_cast<Tracker*>(data);
+        gst_pad_push_event(
+            t->input, gst_event_new_seek(
+                          1.0, GST_FORMAT_TIME,
+                          static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
+                          GST_SEEK_TYPE_SET, 0, GST_SEEK_TYPE_NONE, -1));
+      },
+      t, nullptr);
+  gst_object_unref(filter);
+}
 
 GstPadProbeReturn OnInput(GstPad*, GstPadProbeInfo* info, gpointer data) {
   auto* t = static_cast<Tracker*>(data);
-  GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
   DetectionBlock& ib = *t->ib;
-  // After a clip the filter waits for the host to run it again; the file waits too, so no
-  // frame passes undetected while the clip is finished.
-  if (ib.end_status != 0) {
-    while (ib.end_status != 0 && !t->stopping.load())
-      std::this_thread::sleep_for(std::chrono::microseconds(500));
-    std::lock_guard lock(t->mu);
-    t->run_start = t->frame;
-    t->in_clip = false;
-    t->delivered = 0;
+  if (GST_PAD_PROBE_INFO_TYPE(info) &
+      (GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH)) {
+    const GstEventType type = GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info));
+    if (t->phase == Tracker::Phase::kPriming && type == GST_EVENT_EOS) {
+      SeekToStart(t);  // a file shorter than the warm-up
+      return GST_PAD_PROBE_DROP;
+    }
+    if (t->phase == Tracker::Phase::kSeeking && type == GST_EVENT_FLUSH_STOP) {
+      std::lock_guard lock(t->mu);
+      t->phase = Tracker::Phase::kDetecting;
+      t->frame = 0;
+      t->started = false;
+    }
+    return GST_PAD_PROBE_OK;
   }
+  switch (t->phase) {
+    case Tracker::Phase::kSeeking:
+      return GST_PAD_PROBE_DROP;
+    case Tracker::Phase::kPriming:
+      if (t->prime_frames < 0) t->prime_frames = ib.warmup;
+      if (t->frame >= t->prime_frames) {
+        SeekToStart(t);
+        return GST_PAD_PROBE_DROP;
+      }
+      ++t->frame;
+      ib.detect_on = 0;
+      ib.warmup = 0;  // the noise level follows every priming frame
+      return GST_PAD_PROBE_OK;
+    case Tracker::Phase::kDetecting:
+      break;
+  }
+  ib.detect_on = 1;
   std::lock_guard lock(t->mu);
   const int64_t k = t->frame++;
-  // The block holds the state after the previous frame: a new recording shows how far
-  // back its first frame lies (rec_remain = fs_tail + frames back to the first).
-  if (!t->in_clip && ib.rec_remain >= 1 && k > 0) {
-    t->in_clip = true;
+  // The block holds the state after the previous frame: a new clip shows how far back its
+  // first frame lies (rec_remain = fs_tail + frames back to the first).
+  const bool started = ib.clip_started != 0;
+  if (started && !t->started && k > 0) {
     const int64_t trigger = k - 1;
     const int64_t back = ib.rec_remain - ib.fs_tail;
-    t->clip_first = std::max(trigger - back + 1, t->run_start);
+    t->clip_first.push_back(std::max<int64_t>(trigger - back + 1, 0));
   }
-  // The frame's arrival clock is its stream time: the host's clock offsets are set so
-  // that the system clock, read by the filter right after this, gives that time.
-  const int64_t pts = GST_BUFFER_PTS_IS_VALID(buffer)
-                          ? static_cast<int64_t>(GST_BUFFER_PTS(buffer) / GST_MSECOND)
-                          : static_cast<int64_t>(k * 1000 / t->fps);
-  const int64_t want = t->start_ms + pts;
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const int64_t now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
-  ib.time_offset = now_ms / 1000 - want / 1000;
-  ib.si_offset = static_cast<int32_t>(want % 1000 - now_ms % 1000);
-  return GST_PAD_PROBE_OK;
-}
-
-GstPadProbeReturn OnCapture(GstPad*, GstPadProbeInfo*, gpointer data) {
-  auto* t = static_cast<Tracker*>(data);
-  std::lock_guard lock(t->mu);
-  ++t->delivered;
+  t->started = started;
   return GST_PAD_PROBE_OK;
 }
 
@@ -189,12 +220,10 @@ int RunDetect(const std::vector<std::string>& args) {
   }
   DetectionBlock& ib = app.ib;
   AppParams& ap = app.ap;
-  // The video's own size and rate, unless a settings file fixes them.
-  if (settings.empty()) {
-    ib.cx = video.width;
-    ib.cy = video.height;
-  }
-  if (settings.empty() || ib.fps < 0.01) ib.fps = video.fps;
+  // The file's own frame size and rate win over any in the settings.
+  ib.cx = video.width;
+  ib.cy = video.height;
+  if (video.fps >= 0.01) ib.fps = video.fps;
   ib.filterinmode = 1;
   ib.rtspinmode = 0;
   ib.continuousdetection = 1;
@@ -224,41 +253,47 @@ int RunDetect(const std::vector<std::string>& args) {
 
   Tracker tracker;
   tracker.ib = &ib;
-  tracker.start_ms = start_ms;
-  tracker.fps = video.fps > 0 ? video.fps : 25;
   capture::CaptureState state;
   state.live_image.Resize(ib.cx, ib.cy);
   int64_t clips = 0;
   capture::HeadlessOptions options;
   options.save_settings = false;
   options.use_schedule = false;
+  options.detect_at_start = false;  // the probe arms detection once the filter is primed
   options.customize = [&](capture::CaptureHooks& hooks) {
     hooks.realtime_preview = false;
-    hooks.graph_stopping = [&tracker] { tracker.stopping = true; };
-    hooks.clip_finished = [&](const std::string& path) {
-      std::lock_guard lock(tracker.mu);
-      const int64_t first = tracker.clip_first;
-      std::printf("clip %s trig=%d frames=%lld first=%lld last=%lld\n", path.c_str(), ib.trig_kind,
-                  static_cast<long long>(tracker.delivered), static_cast<long long>(first),
-                  static_cast<long long>(first + tracker.delivered - 1));
+    hooks.clip_finished = [&](const std::string& path, const capture::FinishedClip& clip) {
+      int64_t first = 0;
+      {
+        std::lock_guard lock(tracker.mu);
+        if (!tracker.clip_first.empty()) {
+          first = tracker.clip_first.front();
+          tracker.clip_first.pop_front();
+        }
+      }
+      std::printf("clip %s trig=%d frames=%d first=%lld last=%lld\n", path.c_str(),
+                  clip.block.trig_kind, clip.delivered, static_cast<long long>(first),
+                  static_cast<long long>(first + clip.delivered - 1));
       std::fflush(stdout);
       ++clips;
     };
   };
-  options.graph_built = [&tracker](capture::LiveGraph& graph) {
-    tracker.stopping = false;
+  options.graph_built = [&tracker, &ib, start_ms](capture::LiveGraph& graph) {
     GstElement* zav = graph.detection_filter();
     if (!zav) return;
+    // Frames are stamped from their stream time, read from --start (or the file's time):
+    // the same file gives the same stamps, names and records on every run.
+    g_object_set(zav, "stream-clock",
+                 static_cast<gint64>(start_ms + ib.time_offset * 1000 - ib.si_offset), nullptr);
     GstPad* in = gst_element_get_static_pad(zav, "Input");
-    GstPad* capture = gst_element_get_static_pad(zav, "Output2");
-    if (in) {
-      gst_pad_add_probe(in, GST_PAD_PROBE_TYPE_BUFFER, OnInput, &tracker, nullptr);
-      gst_object_unref(in);
-    }
-    if (capture) {
-      gst_pad_add_probe(capture, GST_PAD_PROBE_TYPE_BUFFER, OnCapture, &tracker, nullptr);
-      gst_object_unref(capture);
-    }
+    if (!in) return;
+    tracker.input = in;
+    gst_pad_add_probe(in,
+                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
+                                                   GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM |
+                                                   GST_PAD_PROBE_TYPE_EVENT_FLUSH),
+                      OnInput, &tracker, nullptr);
+    gst_object_unref(in);
   };
   const auto t0 = std::chrono::steady_clock::now();
   const int status = capture::RunHeadlessStation(app, state, options);

@@ -45,6 +45,13 @@ void AudioRing::Run(int64_t video_frame_duration) {
   media_stop_ = 2;
 }
 
+void AudioRing::NewClip() {
+  std::lock_guard lock(mu_);
+  clock_ = 3.0 * static_cast<double>(video_frame_duration_);
+  media_start_ = 1;
+  media_stop_ = 2;
+}
+
 void AudioRing::SetFormat(int bits_per_sample, int channels, int samples_per_second) {
   std::lock_guard lock(mu_);
   bits_ = bits_per_sample;

@@ -28,6 +28,8 @@ class AudioRing {
   // Graph run: restarts the ring and the output clock (first start = 3 frame durations).
   // `video_frame_duration` (100 ns) is the one the video input accepted.
   void Run(int64_t video_frame_duration);
+  // A clip ended: the next clip's sound starts its own clock, the ring keeps its buffers.
+  void NewClip();
 
   // The connected format. Until it is set the stream counts as 128000 bytes per second
   // and no level is measured.

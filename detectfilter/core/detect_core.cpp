@@ -88,6 +88,8 @@ struct DetectCore::State {
   int back = 0;
   int recorded = 0;
   int skip = 0;
+  // Set by Restart: the arrival history restarts with the clock of the next frame.
+  bool restart_arrivals = false;
   int64_t out_start = 0, out_stop = 0, media_start = 0, media_stop = 0;
 
   NoiseTracker noise;
@@ -141,7 +143,10 @@ struct DetectCore::State {
   };
   Detection Detect(int cur_slot);
   void DetectObjects(const DetectArgs& args, Detection& out);
-  void Record(int cur_slot, bool veto);
+  void Record(bool veto);
+  void RecordFrame(int slot);
+  void EndClip(bool veto);
+  void RestartOutputClock();
   void StartStarMask();
   void PeakHold(int slot);
   FrameInfo InfoFor(int hits, int level) const;
@@ -160,6 +165,10 @@ DetectCore::~DetectCore() = default;
 
 void DetectCore::SetOutputs(CoreOutputs outputs) {
   s_->outputs = std::move(outputs);
+}
+
+void DetectCore::SetClock(Clock clock) {
+  s_->clock = std::move(clock);
 }
 
 int DetectCore::AttachBlock(DetectionBlock* block) {
@@ -271,10 +280,8 @@ void DetectCore::Run() {
   s.skip = 0;
   s.pos = 0;
   s.wrapped = false;
-  s.out_start = 3 * s.duration;
-  s.out_stop = 4 * s.duration - 1000;
-  s.media_start = 1;
-  s.media_stop = 2;
+  s.restart_arrivals = false;
+  s.RestartOutputClock();
   if (!s.Ready()) return;
   if (b.sm_on) {
     // The neighbourhood sums do not reach the two outermost rows and columns.
@@ -314,6 +321,41 @@ void DetectCore::Stop() {
   size_t bytes = s.meta[slot].length < s.frame_bytes ? s.meta[slot].length : s.frame_bytes;
   std::memcpy(s.snapshot, s.frames[slot], bytes);
   s.b->snap_valid = 1;
+}
+
+void DetectCore::EndOfStream() {
+  State& s = *s_;
+  s.pool.Wait();
+  if (!s.running || s.b == nullptr || s.b->rec_remain < 1) return;
+  DetectionBlock& blk = *s.b;
+  // The ring's frames after the last one delivered, oldest first, each with a time-log
+  // entry of its own stamp as no later input frame will bring one.
+  for (int k = s.back - 2; k >= 0; --k) {
+    const int slot = s.SlotBack(k + 1);
+    if (blk.timelog_count >= 0 && blk.timelog_count < kTimeLogMax - 1 && slot >= 0) {
+      blk.timelog[blk.timelog_count] =
+          TimeLogEntry{s.info[slot].stamp_sec, s.info[slot].ms, s.arrivals.interval_ms()};
+      ++blk.timelog_count;
+    }
+    s.RecordFrame(slot);
+  }
+  blk.rec_remain = 0;
+  s.consec = 0;
+  s.EndClip(false);
+  s.pool.Wait();
+}
+
+void DetectCore::Restart() {
+  State& s = *s_;
+  if (!s.running || s.b == nullptr) return;
+  EndOfStream();
+  s.pos = 0;
+  s.wrapped = false;
+  s.consec = 0;
+  s.skip = 0;
+  s.objects.Reset();
+  s.objects.ForgetMap();
+  s.restart_arrivals = true;
 }
 
 bool DetectCore::ReceiveVideo(uint8_t* frame, size_t bytes, const SampleTimes& times) {
@@ -374,6 +416,10 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
   meta[cur] = SlotMeta{times, length};
 
   // Time keeping and the time-log entry (it counts only if the frame joins a clip).
+  if (restart_arrivals) {
+    arrivals.Restart(StationTime(clock(), blk.time_offset, blk.si_offset));
+    restart_arrivals = false;
+  }
   arrivals.Arrive(StationTime(clock(), blk.time_offset, blk.si_offset));
   const FrameTime stamp = arrivals.stamp();
   if (blk.timelog_count >= 0 && blk.timelog_count < kTimeLogMax) {
@@ -423,6 +469,7 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
     if (consec >= blk.dmin || (blk.dminsize != 0 && hits >= blk.dminsize)) {
       back = blk.fs_head + consec;
       blk.rec_remain = blk.fs_tail + blk.fs_head + consec;
+      blk.end_status = 0;  // the clip now recording has not ended
       blk.trig_sec = static_cast<uint64_t>(stamp.sec);
       blk.trig_ms = stamp.ms;
       blk.clip_started = 1;
@@ -430,7 +477,7 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
   } else {
     blk.rec_remain = blk.fs_tail + back;
   }
-  Record(cur, veto);
+  Record(veto);
   const bool first_clip_frame = recorded == 1;
 
   // Idle work. The mask is painted before the star workers rewrite its marks.
@@ -576,21 +623,20 @@ void DetectCore::State::DetectObjects(const DetectArgs& a, Detection& out) {
   out.veto = objects.Process(f, arrivals.now(), out.hits, blk.rec_remain, recorded);
 }
 
-void DetectCore::State::Record(int cur_slot, bool veto) {
+void DetectCore::State::Record(bool veto) {
   DetectionBlock& blk = *b;
   if (blk.rec_remain < 1) {
-    if (recorded == 0) return;
-    blk.end_status = (limit > 0 && recorded >= limit) ? -1 : (veto ? -2 : 1);
-    if (blk.host_thread_id != 0 && outputs.clip_end) outputs.clip_end();
-    running = false;
-    blk.clip_frames = recorded;
-    recorded = 0;
+    if (recorded != 0) EndClip(veto);
     return;
   }
   if (blk.timelog_count < kTimeLogMax - 1) ++blk.timelog_count;
+  RecordFrame(SlotBack(back - 1));
+}
+
+// One clip frame: `slot` holds it, or is -1 when the ring was not yet deep enough.
+void DetectCore::State::RecordFrame(int slot) {
+  DetectionBlock& blk = *b;
   ++recorded;
-  (void)cur_slot;
-  const int slot = SlotBack(back - 1);
   if (slot < 0) return;
   if (recorded == 1) {
     ++blk.clip_no;
@@ -622,6 +668,34 @@ void DetectCore::State::Record(int cur_slot, bool veto) {
   if (arrivals.interval_ms() * 40000.0 > static_cast<double>(duration) * 7) ++blk.late_frames;
   media_start = media_start + 1;
   media_stop = media_start + 1;
+}
+
+// The host hears of the clip while the block still holds its results; then the block is
+// made ready for the next clip, which may start with the very next frame: the ring keeps
+// its frames, so that clip has its head frames even where they overlap this one's tail.
+void DetectCore::State::EndClip(bool veto) {
+  DetectionBlock& blk = *b;
+  pool.Wait();  // the last frame's peak-hold merge
+  blk.end_status = (limit > 0 && recorded >= limit) ? -1 : (veto ? -2 : 1);
+  blk.clip_frames = recorded;
+  if (blk.host_thread_id != 0 && outputs.clip_end) outputs.clip_end();
+  recorded = 0;
+  consec = 0;
+  blk.clip_started = 0;
+  blk.snap_valid = 0;
+  blk.late_frames = 0;
+  blk.deliver_errors = 0;
+  blk.timelog_count = 0;
+  if (blk.im_peak && snapshot != nullptr) std::memset(snapshot, 0, frame_bytes);
+  RestartOutputClock();
+}
+
+// Each clip's file starts its own clock.
+void DetectCore::State::RestartOutputClock() {
+  out_start = 3 * duration;
+  out_stop = 4 * duration - 1000;
+  media_start = 1;
+  media_stop = 2;
 }
 
 void DetectCore::State::PeakHold(int slot) {

@@ -52,7 +52,11 @@ struct OutFrame {
 struct CoreOutputs {
   std::function<bool(const OutFrame&)> preview;  // "Output1"; result = delivery success
   std::function<bool(const OutFrame&)> capture;  // "Output2"
-  std::function<void()> clip_end;  // end of a clip (ClipEnd), when host_thread_id != 0
+  // The end of a clip (ClipEnd), when host_thread_id != 0. Called on the streaming thread
+  // while the block still holds the finished clip's results (end_status, clip_frames, trig_*,
+  // late_frames, time log, hit map, snapshot): a host that needs them later copies them
+  // here, because detection goes on with the very next frame and the next clip reuses them.
+  std::function<void()> clip_end;
 };
 
 // Frames are top-down with rows packed without padding (width x bytes per pixel; I420 and
@@ -68,6 +72,9 @@ class DetectCore {
   DetectCore& operator=(const DetectCore&) = delete;
 
   void SetOutputs(CoreOutputs outputs);
+  // The arrival clock (a batch run reads its frames' stream times instead of the system
+  // clock, so the same file gives the same stamps on every run).
+  void SetClock(Clock clock);
 
   // Always answers kZavipfVersion (473). A null block only answers the version. Clears the
   // running flag: nothing is processed until the next Run.
@@ -82,6 +89,15 @@ class DetectCore {
   void Run();
   void Stop();  // keeps a snapshot of the current ring frame when none is pending
   bool running() const;
+
+  // The stream has ended: a clip being recorded is finished now with the frames the ring
+  // still holds (its tail is shorter), instead of being lost.
+  void EndOfStream();
+  // The next frame does not follow the last one (a flushing seek): the clip being recorded
+  // ends as at the end of the stream, the ring and the object table start empty and the
+  // arrival history restarts at the next frame; the averages, star mask and noise level
+  // are kept.
+  void Restart();
 
   // The frame path. `frame` is the live image and is writable: the preview overlays are
   // drawn in it. Returns the preview delivery result when not running, else true.

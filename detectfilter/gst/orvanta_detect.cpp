@@ -13,6 +13,7 @@
 
 #include "detectfilter/core/audio_ring.h"
 #include "detectfilter/core/detect_core.h"
+#include "detectfilter/gst/clip_end_message.h"
 #include "detectfilter/gst/frame_layout.h"
 #include "detectfilter/gst/output_queue.h"
 #include "detectfilter/zavipf.h"
@@ -25,10 +26,12 @@ namespace {
 using orvanta::DetectionBlock;
 using orvanta::detect::AudioRing;
 using orvanta::detect::DetectCore;
+using orvanta::detect::FrameTime;
 using orvanta::detect::OutFrame;
 using orvanta::detect::SampleTimes;
 using orvanta::detect::Subtype;
 using orvanta::detect::VideoFormat;
+using orvanta::detect::gst::ClipEndStructure;
 using orvanta::detect::gst::FrameLayout;
 using orvanta::detect::gst::OutputQueue;
 
@@ -177,8 +180,14 @@ struct OrvantaDetectState {
 
   // Set by the core's callbacks during one frame, acted on after it.
   bool preview_wanted = false;
-  bool clip_ended = false;
+  GstStructure* clip_end = nullptr;  // the finished clip's "ClipEnd" message
   std::vector<GstBuffer*> captured;
+  int clip_delivered = 0;  // frames of the clip being recorded that left on Output2
+
+  // The frame clock: the system clock, or with "stream-clock" set (a batch run over a
+  // file) that reading in ms at stream time 0 plus the frame's stream time.
+  std::atomic<gint64> stream_clock_ms{-1};
+  gint64 frame_time_ms = 0;
 
   OutputQueue preview_q;
   OutputQueue capture_q;
@@ -227,18 +236,33 @@ gint SecondMethod(OrvantaDetect*) {
   return 0;
 }
 
-void PostClipEndAfterQueues(OrvantaDetect* self) {
+void PostClipEndAfterQueues(OrvantaDetect* self, GstStructure* clip) {
   // The host finishes the clip file when it hears ClipEnd: every clip frame and clip audio
-  // buffer must be downstream by then.
+  // buffer must be downstream by then. What follows waits until the host has given the
+  // outputs a new recording branch and runs the filter again.
   auto left = std::make_shared<std::atomic<int>>(2);
-  auto done = [self, left] {
+  auto message = std::shared_ptr<GstStructure>(clip, gst_structure_free);
+  auto done = [self, left, message] {
     if (--*left != 0 || !St(self).alive) return;
-    GstStructure* s =
-        gst_structure_new("ClipEnd", "message", G_TYPE_INT, orvanta::kClipEndMessage, nullptr);
-    gst_element_post_message(GST_ELEMENT(self), gst_message_new_element(GST_OBJECT(self), s));
+    gst_element_post_message(
+        GST_ELEMENT(self),
+        gst_message_new_element(GST_OBJECT(self), gst_structure_copy(message.get())));
   };
-  St(self).capture_q.PushMarker(done);
-  St(self).audio_q.PushMarker(done);
+  St(self).capture_q.PushMarkerThenHold(done);
+  St(self).audio_q.PushMarkerThenHold(done);
+}
+
+// Hands what the core produced during one call to the outputs: the clip frames, then the
+// end of the clip.
+void PushCoreResults(OrvantaDetect* self, std::unique_lock<std::mutex>& lock) {
+  OrvantaDetectState& s = St(self);
+  std::vector<GstBuffer*> captured;
+  captured.swap(s.captured);
+  GstStructure* clip_end = s.clip_end;
+  s.clip_end = nullptr;
+  lock.unlock();
+  for (GstBuffer* b : captured) s.capture_q.Push(b);
+  if (clip_end) PostClipEndAfterQueues(self, clip_end);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -410,19 +434,14 @@ GstFlowReturn VideoChain(GstPad*, GstObject* parent, GstBuffer* buffer) {
     frame = s.packed.data();
   }
   s.preview_wanted = false;
+  if (GST_BUFFER_PTS_IS_VALID(buffer))
+    s.frame_time_ms = static_cast<gint64>(GST_BUFFER_PTS(buffer) / GST_MSECOND);
   s.core.ReceiveVideo(frame, bytes, TimesOf(buffer));
   if (!in_place && s.preview_wanted) s.layout.Unpack(frame, bytes, vf);
   gst_video_frame_unmap(&vf);
 
-  std::vector<GstBuffer*> captured;
-  captured.swap(s.captured);
-  const bool clip_ended = s.clip_ended;
-  s.clip_ended = false;
   const bool preview = s.preview_wanted;
-  lock.unlock();
-
-  for (GstBuffer* b : captured) s.capture_q.Push(b);
-  if (clip_ended) PostClipEndAfterQueues(self);
+  PushCoreResults(self, lock);
   if (!preview) {
     gst_buffer_unref(buffer);
     return GST_FLOW_OK;
@@ -438,6 +457,24 @@ gboolean ForwardToVideoOutputs(OrvantaDetect* self, GstEvent* event) {
   gboolean a = s.preview_q.PushEvent(gst_event_ref(event));
   gboolean b = s.capture_q.PushEvent(event);
   return a && b;
+}
+
+// The end of the stream finishes the clip being recorded; a flush (a seek) does too, and
+// the frames after it no longer follow those in the ring. A flush stays off the clip
+// outputs: it would drop clip frames still queued for the recording branch.
+gboolean VideoStreamBreak(OrvantaDetect* self, GstEvent* event) {
+  OrvantaDetectState& s = St(self);
+  const GstEventType type = GST_EVENT_TYPE(event);
+  if (type == GST_EVENT_FLUSH_START) return s.preview_q.PushEvent(event);
+  std::unique_lock lock(s.core_mu);
+  if (type == GST_EVENT_EOS) {
+    s.core.EndOfStream();
+  } else {
+    s.core.Restart();
+  }
+  PushCoreResults(self, lock);
+  if (type == GST_EVENT_FLUSH_STOP) return s.preview_q.PushEvent(event);
+  return ForwardToVideoOutputs(self, event);
 }
 
 // Clip outputs carry their own clock from the filter's run, so they get a segment of their
@@ -469,6 +506,10 @@ gboolean VideoEvent(GstPad*, GstObject* parent, GstEvent* event) {
       StartClipOutput(s.capture_q, event);
       return s.preview_q.PushEvent(event);
     }
+    case GST_EVENT_EOS:
+    case GST_EVENT_FLUSH_START:
+    case GST_EVENT_FLUSH_STOP:
+      return VideoStreamBreak(self, event);
     default:
       return ForwardToVideoOutputs(self, event);
   }
@@ -694,12 +735,20 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
   switch (transition) {
     case GST_STATE_CHANGE_PAUSED_TO_PLAYING: {
       std::lock_guard lock(s.core_mu);
-      s.run_pending = !s.have_video;
-      if (!s.run_pending) {
-        s.core.Run();
-        s.audio.Run(s.core.frame_duration());
+      if (s.core.running()) {
+        // Between clips: the host has a new recording branch in place; detection has gone
+        // on all along and the ring keeps its frames.
+        GST_DEBUG_OBJECT(self, "recording outputs released");
+      } else {
+        s.run_pending = !s.have_video;
+        if (!s.run_pending) {
+          s.core.Run();
+          s.audio.Run(s.core.frame_duration());
+        }
+        GST_DEBUG_OBJECT(self, "run%s", s.run_pending ? " once the format is known" : "");
       }
-      GST_DEBUG_OBJECT(self, "run%s", s.run_pending ? " once the format is known" : "");
+      s.capture_q.Release();
+      s.audio_q.Release();
       break;
     }
     case GST_STATE_CHANGE_PAUSED_TO_READY: {
@@ -710,12 +759,35 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
       DropPool(s.preview_pool);
       for (GstBuffer* b : s.captured) gst_buffer_unref(b);
       s.captured.clear();
+      if (s.clip_end) gst_structure_free(s.clip_end);
+      s.clip_end = nullptr;
+      s.clip_delivered = 0;
       break;
     }
     default:
       break;
   }
   return ret;
+}
+
+enum { kPropStreamClock = 1 };
+
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+  auto* self = ORVANTA_DETECT(object);
+  if (id == kPropStreamClock) {
+    St(self).stream_clock_ms.store(g_value_get_int64(value));
+  } else {
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+  }
+}
+
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+  auto* self = ORVANTA_DETECT(object);
+  if (id == kPropStreamClock) {
+    g_value_set_int64(value, St(self).stream_clock_ms.load());
+  } else {
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+  }
 }
 
 void Finalize(GObject* object) {
@@ -727,6 +799,7 @@ void Finalize(GObject* object) {
     DropPool(self->state->capture_pool);
     DropPool(self->state->preview_pool);
     for (GstBuffer* b : self->state->captured) gst_buffer_unref(b);
+    if (self->state->clip_end) gst_structure_free(self->state->clip_end);
     delete self->state;
     self->state = nullptr;
   }
@@ -747,6 +820,16 @@ static void orvanta_detect_class_init(OrvantaDetectClass* klass) {
   auto* object_class = G_OBJECT_CLASS(klass);
   auto* element_class = GST_ELEMENT_CLASS(klass);
   object_class->finalize = Finalize;
+  object_class->set_property = SetProperty;
+  object_class->get_property = GetProperty;
+  g_object_class_install_property(
+      object_class, kPropStreamClock,
+      g_param_spec_int64("stream-clock", "Stream clock",
+                         "Frame clock reading in ms at stream time 0, for a run over a file: "
+                         "frames are stamped from their stream time instead of the system "
+                         "clock; -1 for the system clock",
+                         -1, G_MAXINT64, -1,
+                         static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
   element_class->change_state = ChangeState;
 
   gst_element_class_set_static_metadata(
@@ -809,9 +892,21 @@ static void orvanta_detect_init(OrvantaDetect* self) {
   };
   outputs.capture = [s](const OutFrame& frame) {
     s->captured.push_back(CaptureBuffer(*s, frame));
+    ++s->clip_delivered;
     GstFlowReturn last = s->capture_q.last_flow();
     return last == GST_FLOW_OK || last == GST_FLOW_NOT_LINKED;
   };
-  outputs.clip_end = [s] { s->clip_ended = true; };
+  outputs.clip_end = [s] {
+    if (s->clip_end) gst_structure_free(s->clip_end);
+    s->clip_end = ClipEndStructure(*s->block, s->clip_delivered);
+    s->clip_delivered = 0;
+    s->audio.NewClip();
+  };
   core.SetOutputs(std::move(outputs));
+  core.SetClock([s] {
+    const gint64 base = s->stream_clock_ms.load(std::memory_order_relaxed);
+    if (base < 0) return orvanta::detect::SystemClock();
+    const gint64 ms = base + s->frame_time_ms;
+    return FrameTime{ms / 1000, static_cast<int32_t>(ms % 1000)};
+  });
 }

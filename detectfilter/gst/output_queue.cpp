@@ -59,6 +59,18 @@ void OutputQueue::Enqueue(Item item) {
   changed_.notify_all();
 }
 
+void OutputQueue::Enqueue(Item first, Item second) {
+  std::unique_lock lock(mu_);
+  if (flushing_) {
+    lock.unlock();
+    if (first.marker) first.marker();
+    return;
+  }
+  items_.push_back(std::move(first));
+  items_.push_back(std::move(second));
+  changed_.notify_all();
+}
+
 GstFlowReturn OutputQueue::Push(GstBuffer* buffer) {
   std::unique_lock lock(mu_);
   changed_.wait(lock, [this] { return flushing_ || buffers_ < kMaxBuffers; });
@@ -116,6 +128,16 @@ void OutputQueue::PushMarker(std::function<void()> done) {
   Enqueue(Item{nullptr, std::move(done)});
 }
 
+void OutputQueue::PushMarkerThenHold(std::function<void()> done) {
+  Enqueue(Item{nullptr, std::move(done)}, Item{nullptr, {}, true});
+}
+
+void OutputQueue::Release() {
+  std::lock_guard lock(mu_);
+  std::erase_if(items_, [](const Item& item) { return item.hold; });
+  changed_.notify_all();
+}
+
 GstFlowReturn OutputQueue::last_flow() const {
   std::lock_guard lock(mu_);
   return last_flow_;
@@ -129,7 +151,7 @@ void OutputQueue::RunLoop() {
   Item item;
   {
     std::unique_lock lock(mu_);
-    changed_.wait(lock, [this] { return flushing_ || !items_.empty(); });
+    changed_.wait(lock, [this] { return flushing_ || (!items_.empty() && !items_.front().hold); });
     if (flushing_) {
       lock.unlock();
       gst_pad_pause_task(pad_);

@@ -34,6 +34,13 @@ class OutputQueue {
   // Runs `done` on the pad's task once everything queued before it has been pushed (or at
   // once when the queue is dropped).
   void PushMarker(std::function<void()> done);
+  // As PushMarker; then nothing queued later goes downstream until Release: the host is
+  // swapping what the pad feeds (a clip's recording branch) when it hears of the marker,
+  // and the next clip's frames must wait for the new branch instead of being lost. The
+  // hold is in place before the marker can run.
+  void PushMarkerThenHold(std::function<void()> done);
+  // Lets the queue go on past every hold queued so far.
+  void Release();
 
   GstFlowReturn last_flow() const;
 
@@ -41,11 +48,13 @@ class OutputQueue {
   struct Item {
     GstMiniObject* object = nullptr;  // buffer or event
     std::function<void()> marker;
+    bool hold = false;
   };
 
   static void Loop(gpointer self);
   void RunLoop();
   void Enqueue(Item item);
+  void Enqueue(Item first, Item second);
   void StartTask();
   // Drops the queued items (markers still run); call without the lock.
   void Drop();

@@ -280,13 +280,28 @@ TEST_F(Engine, TooLittleDiskSpaceStopsWithCode500) {
 
 TEST_F(Engine, SourceOfAnotherSizeIsAFormatError) {
   const fs::path video = Simulate(640, 480, 2, 5);
-  const fs::path settings = Settings({"IF.cx=720", "IF.cy=480", "AP.limit_MB=10"});
-  Outcome r = Detect(video, {"--settings", settings.string()});
+  const fs::path clips = dir_ / "clips";
+  fs::create_directories(clips);
+  const fs::path settings = Settings(
+      {"IF.cx=720", "IF.cy=480", "IF.filterinmode=1", "IF.rtspinmode=0", "AP.dv_v_s_filter=filesrc",
+       "AP.infname=" + video.string(), "AP.db_dir=" + clips.string(), "AP.limit_MB=10"});
+  Outcome r = Finish(dir_, Start(dir_, {kStation, "--headless", settings.string()}));
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.err.find("Format error: "), std::string::npos) << r.err;
   const std::string log = ReadFile(dir_ / "DxErrLog.txt");
   EXPECT_NE(log.find("cx 720 cy 480"), std::string::npos) << log;
   EXPECT_NE(log.find("error str:"), std::string::npos) << log;
+}
+
+// A settings file made for a camera of another size still serves a batch run: the file's
+// own frame size and rate win, the settings give everything else.
+TEST_F(Engine, DetectTakesTheFilesSizeOverTheSettings) {
+  const fs::path video = Simulate(640, 480, 2, 5);
+  const fs::path settings = Settings({"IF.cx=720", "IF.cy=576", "IF.fps=50", "AP.limit_MB=10"});
+  Outcome r = Detect(video, {"--settings", settings.string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("Format error"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("detect: "), std::string::npos) << r.out;
 }
 
 TEST_F(Engine, SigtermDuringAClipLeavesNoBrokenClip) {

@@ -128,7 +128,7 @@ TEST_F(LiveThreadTest, SecondStartAndLateClipEndChangeNothing) {
   app_.ib.end_status = 1;
   app_.ib.trig_kind = 1;
   app_.ib.trig_sec = 1704161410;
-  thread.PostClipEnd();
+  thread.PostClipEnd(FinishedClipFrom(nullptr, app_.ib));
   thread.Post(kShutdown);
   thread.Wait();
   EXPECT_TRUE(fs::is_empty(clips));
@@ -271,7 +271,7 @@ TEST_F(LiveThreadTest, FileEndingWhileAClipIsFinishedStillEndsTheGraph) {
   CaptureHooks hooks;
   std::atomic<bool> ended{false};
   // The end-of-clip sequence outlasts the file: its end passes while no branch is there.
-  hooks.clip_finished = [](const std::string&) {
+  hooks.clip_finished = [](const std::string&, const FinishedClip&) {
     std::this_thread::sleep_for(std::chrono::seconds(9));
   };
   hooks.graph_notify = [&ended] { ended = true; };
