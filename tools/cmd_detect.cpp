@@ -26,6 +26,7 @@
 #include "capture/capture_state.h"
 #include "capture/finished_clip.h"
 #include "capture/headless_station.h"
+#include "capture/host_sizing.h"
 #include "capture/live_graph.h"
 #include "capture/media/cnv2yu_element.h"
 #include "tools/tool_command.h"
@@ -93,25 +94,29 @@ bool ParseStart(const std::string& text, int64_t* ms) {
 // What the tool follows of the detection, from a pad probe on the detection filter's input
 // (it runs on the streaming thread right before the filter takes each frame).
 //
-// A run first primes the filter: detection is disarmed while the first seconds of the file
-// (the station's warm-up) go through, so that the long-term averages, the star mask and the
-// noise level settle; then the file is read again from its first frame with detection
-// armed, the ring starting empty. A meteor in the first second of a short clip is thus
-// found, and no frame is examined twice for clips.
+// A run reads the file three times over, each pass after a flushing seek to its first
+// frame, so that what the filter examines never depends on how fast the machine is:
+// - starting: frames pass unexamined while the graph starts up (the filter examines
+//   nothing until it runs), and the first frame that would be examined is held back;
+// - priming: with detection disarmed, the first seconds of the file (the station's
+//   warm-up) settle the long-term averages, the star mask and the noise level;
+// - detecting: the whole file, detection armed from its first frame, the ring starting
+//   empty. A meteor in the first second of a short clip is thus found.
 struct Tracker {
   DetectionBlock* ib = nullptr;
   GstPad* input = nullptr;  // the filter's video input, to seek through
-  enum class Phase { kPriming, kSeeking, kDetecting };
-  Phase phase = Phase::kPriming;
-  int64_t prime_frames = -1;  // taken from the warm-up the hosting set
+  enum class Phase { kStarting, kPriming, kDetecting };
+  Phase phase = Phase::kStarting;
+  bool seeking = false;
+  int64_t prime_frames = 0;  // the station's warm-up
   std::mutex mu;
-  int64_t frame = 0;  // number of the next input frame, counted from the first frame
+  int64_t frame = 0;  // number of the next input frame of this pass
   bool started = false;
   std::deque<int64_t> clip_first;  // first frame of each clip triggered and not yet listed
 };
 
 void SeekToStart(Tracker* t) {
-  t->phase = Tracker::Phase::kSeeking;
+  t->seeking = true;
   GstElement* filter = gst_pad_get_parent_element(t->input);
   // A seek is not made from the streaming thread it flushes.
   gst_element_call_async(
@@ -128,36 +133,43 @@ void SeekToStart(Tracker* t) {
   gst_object_unref(filter);
 }
 
-GstPadProbeReturn OnInput(GstPad*, GstPadProbeInfo* info, gpointer data) {
+GstPadProbeReturn OnEvent(Tracker* t, GstEventType type) {
+  if (t->phase != Tracker::Phase::kDetecting && !t->seeking && type == GST_EVENT_EOS) {
+    SeekToStart(t);  // a file shorter than the warm-up
+    return GST_PAD_PROBE_DROP;
+  }
+  if (t->seeking && type == GST_EVENT_FLUSH_STOP) {
+    std::lock_guard lock(t->mu);
+    t->phase = t->phase == Tracker::Phase::kStarting ? Tracker::Phase::kPriming
+                                                     : Tracker::Phase::kDetecting;
+    t->seeking = false;
+    t->frame = 0;
+    t->started = false;
+  }
+  return GST_PAD_PROBE_OK;
+}
+
+GstPadProbeReturn OnInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
   auto* t = static_cast<Tracker*>(data);
   DetectionBlock& ib = *t->ib;
   if (GST_PAD_PROBE_INFO_TYPE(info) &
-      (GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH)) {
-    const GstEventType type = GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info));
-    if (t->phase == Tracker::Phase::kPriming && type == GST_EVENT_EOS) {
-      SeekToStart(t);  // a file shorter than the warm-up
-      return GST_PAD_PROBE_DROP;
-    }
-    if (t->phase == Tracker::Phase::kSeeking && type == GST_EVENT_FLUSH_STOP) {
-      std::lock_guard lock(t->mu);
-      t->phase = Tracker::Phase::kDetecting;
-      t->frame = 0;
-      t->started = false;
-    }
-    return GST_PAD_PROBE_OK;
-  }
+      (GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH))
+    return OnEvent(t, GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)));
+  if (t->seeking) return GST_PAD_PROBE_DROP;
+  // The warm-up is the priming pass's business, whatever the page's actions set.
+  ib.warmup = 0;
   switch (t->phase) {
-    case Tracker::Phase::kSeeking:
+    case Tracker::Phase::kStarting:
+      if (GST_STATE(GST_PAD_PARENT(pad)) != GST_STATE_PLAYING) return GST_PAD_PROBE_OK;
+      SeekToStart(t);
       return GST_PAD_PROBE_DROP;
     case Tracker::Phase::kPriming:
-      if (t->prime_frames < 0) t->prime_frames = ib.warmup;
       if (t->frame >= t->prime_frames) {
         SeekToStart(t);
         return GST_PAD_PROBE_DROP;
       }
       ++t->frame;
       ib.detect_on = 0;
-      ib.warmup = 0;  // the noise level follows every priming frame
       return GST_PAD_PROBE_OK;
     case Tracker::Phase::kDetecting:
       break;
@@ -253,6 +265,7 @@ int RunDetect(const std::vector<std::string>& args) {
 
   Tracker tracker;
   tracker.ib = &ib;
+  tracker.prime_frames = capture::SizeHostBuffers(ib, false, ap.smspeed).warmup;
   capture::CaptureState state;
   state.live_image.Resize(ib.cx, ib.cy);
   int64_t clips = 0;

@@ -18,7 +18,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: orvanta_quality [--seconds S] [--sizes WxH,...] [--scenarios a,b,...] [--seed N]\n"
-    "       [--format YUY2|I420|GRAY8] [--fps F] [--gap-ms MS] [--set KEY=VALUE ...]\n"
+    "       [--format YUY2|I420|GRAY8] [--fps F] [--set KEY=VALUE ...]\n"
     "       [--settle S] [--json FILE]\n";
 
 struct Options {
@@ -64,9 +64,6 @@ bool Parse(int argc, char** argv, Options& o, std::string& error) {
       o.run.fps = d;
     } else if (key == "--set") {
       o.run.settings.push_back(value);
-    } else if (key == "--gap-ms") {
-      ok = Number(value, d) && d >= 0;
-      o.run.restart_gap_ms = d;
     } else if (key == "--settle") {
       ok = Number(value, d) && d >= 0;
       o.run.settle_seconds = d;
@@ -177,7 +174,6 @@ std::string RowJson(const Row& r) {
       "}, \"core_fps\": " + Num(x.core_seconds > 0 ? x.frames_processed / x.core_seconds : 0) +
       ", \"render_fps\": " + Num(x.render_seconds > 0 ? x.frames_processed / x.render_seconds : 0) +
       ", \"frames_processed\": " + std::to_string(x.frames_processed) +
-      ", \"frames_lost\": " + std::to_string(x.frames_lost) +
       ", \"final_dlev\": " + std::to_string(x.final_dlev) +
       ", \"deliver_errors\": " + std::to_string(x.deliver_errors) + ", \"clip_list\": [";
   for (size_t i = 0; i < x.clips.size(); ++i) {
@@ -205,11 +201,10 @@ int Main(int argc, char** argv) {
     changed += " " + s;
     listed += (listed.empty() ? "\"" : ", \"") + s + "\"";
   }
-  std::printf(
-      "settings: %s; %s, %.6g fps, %.6g s per run, seed %llu, %.6g ms lost at each clip end\n",
-      changed.empty() ? "defaults" : ("defaults but" + changed).c_str(),
-      skysim::PixelFormatName(o.run.format), o.run.fps, o.run.seconds,
-      static_cast<unsigned long long>(o.run.seed), o.run.restart_gap_ms);
+  std::printf("settings: %s; %s, %.6g fps, %.6g s per run, seed %llu\n",
+              changed.empty() ? "defaults" : ("defaults but" + changed).c_str(),
+              skysim::PixelFormatName(o.run.format), o.run.fps, o.run.seconds,
+              static_cast<unsigned long long>(o.run.seed));
   PrintHeader();
   std::vector<Row> rows;
   for (const auto& [w, h] : o.sizes) {
@@ -233,9 +228,8 @@ int Main(int argc, char** argv) {
   if (!o.json.empty()) {
     std::ofstream out(o.json, std::ios::trunc);
     out << "{\"format\": \"" << skysim::PixelFormatName(o.run.format)
-        << "\", \"fps\": " << o.run.fps << ", \"seed\": " << o.run.seed
-        << ", \"restart_gap_ms\": " << o.run.restart_gap_ms << ", \"settings\": [" << listed
-        << "], \"runs\": [\n";
+        << "\", \"fps\": " << o.run.fps << ", \"seed\": " << o.run.seed << ", \"settings\": ["
+        << listed << "], \"runs\": [\n";
     for (size_t i = 0; i < rows.size(); ++i) out << (i ? ",\n" : "") << RowJson(rows[i]);
     out << "\n]}\n";
     out.close();

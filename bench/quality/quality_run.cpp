@@ -74,6 +74,12 @@ RunResult RunScenario(const RunOptions& o) {
     }
     return true;
   };
+  // The end of a clip: the station finishes its files while detection goes on.
+  outputs.clip_end = [&] {
+    clip.end_status = b.end_status;
+    result.clips.push_back(std::move(clip));
+    clip = ClipRecord{};
+  };
   core.SetOutputs(outputs);
   if (core.AttachBlock(&b) != kZavipfVersion) {
     result.error = "the detection core answers another interface version";
@@ -85,22 +91,12 @@ RunResult RunScenario(const RunOptions& o) {
     return result;
   }
   b.detect_on = 1;
+  b.host_thread_id = 1;
   core.Run();
 
   std::vector<uint8_t> frame(skysim::FrameBytes(o.format, o.width, o.height));
-  const int gap_frames = static_cast<int>(std::lround(o.restart_gap_ms / 1000.0 * o.fps));
-  int gap = 0;
   for (int i = 0; i < sky.frames; ++i) {
     now_ms = epoch_ms + static_cast<int64_t>(std::llround(i * 1000.0 / o.fps));
-    if (gap > 0) {
-      --gap;
-      ++result.frames_lost;
-      if (gap == 0) {
-        core.Run();
-        slot = 0;
-      }
-      continue;
-    }
     const auto t0 = SteadyClock::now();
     sim->Render(i, o.format, frame.data());
     const auto t1 = SteadyClock::now();
@@ -118,21 +114,6 @@ RunResult RunScenario(const RunOptions& o) {
     if (!was_started && b.clip_started) {
       clip.trigger_frame = i;
       clip.trigger_hits = HitPixels(b, 20000);
-    }
-    if (!core.running()) {
-      // The end of a clip: the host finishes its files and runs the graph again.
-      clip.end_status = b.end_status;
-      result.clips.push_back(std::move(clip));
-      clip = ClipRecord{};
-      core.Stop();
-      b.clip_started = 0;
-      b.snap_valid = 0;
-      b.late_frames = 0;
-      gap = gap_frames;
-      if (gap == 0) {
-        core.Run();
-        slot = 0;
-      }
     }
   }
   if (b.clip_started) {  // a clip still recording when the video ends

@@ -19,9 +19,6 @@ struct RunOptions {
   uint64_t seed = 1;
   skysim::PixelFormat format = skysim::PixelFormat::YUY2;
   double settle_seconds = 10.0;
-  // Frames lost between the end of a clip and the next run of the graph, while
-  // the station finishes the clip's files.
-  double restart_gap_ms = 500.0;
   std::vector<std::string> settings;  // "KEY=VALUE" changes from the defaults
 };
 
@@ -29,8 +26,7 @@ struct RunResult {
   std::string error;  // empty on success
   skysim::SkyTruth truth;
   std::vector<ClipRecord> clips;
-  int frames_processed = 0;  // frames the core took while running
-  int frames_lost = 0;       // frames that fell into restart gaps
+  int frames_processed = 0;  // frames the core took
   double core_seconds = 0;   // time spent inside the core's frame path
   double render_seconds = 0;
   int final_dlev = 0;
