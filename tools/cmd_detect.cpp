@@ -94,14 +94,14 @@ bool ParseStart(const std::string& text, int64_t* ms) {
 // What the tool follows of the detection, from a pad probe on the detection filter's input
 // (it runs on the streaming thread right before the filter takes each frame).
 //
-// A run reads the file three times over, each pass after a flushing seek to its first
-// frame, so that what the filter examines never depends on how fast the machine is:
-// - starting: frames pass unexamined while the graph starts up (the filter examines
-//   nothing until it runs), and the first frame that would be examined is held back;
+// What the filter examines never depends on how fast the machine is:
+// - starting: the first frame waits until the filter runs (the preview needs no frame to
+//   get the graph going), so that no frame passes unexamined;
 // - priming: with detection disarmed, the first seconds of the file (the station's
 //   warm-up) settle the long-term averages, the star mask and the noise level;
-// - detecting: the whole file, detection armed from its first frame, the ring starting
-//   empty. A meteor in the first second of a short clip is thus found.
+// - detecting: after a flushing seek, the whole file from its first frame with detection
+//   armed, the ring starting empty. A meteor in the first second of a short clip is thus
+//   found.
 struct Tracker {
   DetectionBlock* ib = nullptr;
   GstPad* input = nullptr;  // the filter's video input, to seek through
@@ -134,14 +134,13 @@ void SeekToStart(Tracker* t) {
 }
 
 GstPadProbeReturn OnEvent(Tracker* t, GstEventType type) {
-  if (t->phase != Tracker::Phase::kDetecting && !t->seeking && type == GST_EVENT_EOS) {
+  if (t->phase == Tracker::Phase::kPriming && !t->seeking && type == GST_EVENT_EOS) {
     SeekToStart(t);  // a file shorter than the warm-up
     return GST_PAD_PROBE_DROP;
   }
   if (t->seeking && type == GST_EVENT_FLUSH_STOP) {
     std::lock_guard lock(t->mu);
-    t->phase = t->phase == Tracker::Phase::kStarting ? Tracker::Phase::kPriming
-                                                     : Tracker::Phase::kDetecting;
+    t->phase = Tracker::Phase::kDetecting;
     t->seeking = false;
     t->frame = 0;
     t->started = false;
@@ -159,10 +158,16 @@ GstPadProbeReturn OnInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
   // The warm-up is the priming pass's business, whatever the page's actions set.
   ib.warmup = 0;
   switch (t->phase) {
-    case Tracker::Phase::kStarting:
-      if (GST_STATE(GST_PAD_PARENT(pad)) != GST_STATE_PLAYING) return GST_PAD_PROBE_OK;
-      SeekToStart(t);
-      return GST_PAD_PROBE_DROP;
+    case Tracker::Phase::kStarting: {
+      GstElement* filter = GST_ELEMENT(GST_PAD_PARENT(pad));
+      while (GST_STATE(filter) != GST_STATE_PLAYING) {
+        if (GST_PAD_IS_FLUSHING(pad) || GST_STATE_TARGET(filter) < GST_STATE_PAUSED)
+          return GST_PAD_PROBE_DROP;  // the graph is going down before it ran
+        g_usleep(1000);
+      }
+      t->phase = Tracker::Phase::kPriming;
+      [[fallthrough]];
+    }
     case Tracker::Phase::kPriming:
       if (t->frame >= t->prime_frames) {
         SeekToStart(t);
@@ -275,6 +280,11 @@ int RunDetect(const std::vector<std::string>& args) {
   options.detect_at_start = false;  // the probe arms detection once the filter is primed
   options.customize = [&](capture::CaptureHooks& hooks) {
     hooks.realtime_preview = false;
+    hooks.make_preview_sink = [] {
+      GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+      if (sink) g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
+      return sink;
+    };
     hooks.clip_finished = [&](const std::string& path, const capture::FinishedClip& clip) {
       int64_t first = 0;
       {
