@@ -5,22 +5,22 @@
 #include "app/app_params.h"
 #include "app/settings_keys.h"
 #include "capture/host_sizing.h"
-#include "capture/media/subtypes.h"
+#include "detectfilter/pixel_format.h"
 #include "detectfilter/core/bitmap_fonts.h"
 
 namespace orvanta::quality {
 
 namespace {
-media::Subtype HostSubtype(skysim::PixelFormat format) {
+PixelFormat HostSubtype(skysim::PixelFormat format) {
   switch (format) {
     case skysim::PixelFormat::I420:
-      return media::Subtype::I420;
+      return PixelFormat::I420;
     case skysim::PixelFormat::GRAY8:
-      return media::Subtype::Y800;
+      return PixelFormat::Y800;
     case skysim::PixelFormat::YUY2:
       break;
   }
-  return media::Subtype::YUY2;
+  return PixelFormat::YUY2;
 }
 }  // namespace
 
@@ -47,7 +47,7 @@ std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, st
   }
   b = app->ib;
   const AppParams& ap = app->ap;
-  b.host_subtype = media::SubtypeGuid(HostSubtype(options.format));
+  b.host_subtype = Info(HostSubtype(options.format)).guid;
 
   // Hosting: sizes, buffers, run fields, averaging weights and warm-up.
   const capture::HostSizing s = capture::SizeHostBuffers(b, /*audio=*/false, ap.smspeed);
