@@ -12,16 +12,16 @@ namespace {
 using Seconds = std::chrono::duration<double>;
 using SteadyClock = std::chrono::steady_clock;
 
-detect::Subtype CoreSubtype(skysim::PixelFormat format) {
+PixelFormat CoreSubtype(skysim::PixelFormat format) {
   switch (format) {
     case skysim::PixelFormat::I420:
-      return detect::Subtype::I420;
+      return PixelFormat::I420;
     case skysim::PixelFormat::GRAY8:
-      return detect::Subtype::Y800;
+      return PixelFormat::Y800;
     case skysim::PixelFormat::YUY2:
       break;
   }
-  return detect::Subtype::YUY2;
+  return PixelFormat::YUY2;
 }
 
 // The trigger frame's hits, at most `limit` of them.
