@@ -5,24 +5,9 @@
 #include "app/app_params.h"
 #include "app/settings_keys.h"
 #include "capture/host_sizing.h"
-#include "detectfilter/pixel_format.h"
 #include "detectfilter/core/bitmap_fonts.h"
 
 namespace orvanta::quality {
-
-namespace {
-PixelFormat HostSubtype(skysim::PixelFormat format) {
-  switch (format) {
-    case skysim::PixelFormat::I420:
-      return PixelFormat::I420;
-    case skysim::PixelFormat::GRAY8:
-      return PixelFormat::Y800;
-    case skysim::PixelFormat::YUY2:
-      break;
-  }
-  return PixelFormat::YUY2;
-}
-}  // namespace
 
 std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, std::string& error) {
   std::unique_ptr<BenchHost> host(new BenchHost());
@@ -47,7 +32,7 @@ std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, st
   }
   b = app->ib;
   const AppParams& ap = app->ap;
-  b.host_subtype = Info(HostSubtype(options.format)).guid;
+  b.host_subtype = Info(options.format).guid;
 
   // Hosting: sizes, buffers, run fields, averaging weights and warm-up.
   const capture::HostSizing s = capture::SizeHostBuffers(b, /*audio=*/false, ap.smspeed);
