@@ -84,13 +84,14 @@ GstCaps* RequestCaps(const char* format, const CaptureFormatRequest& r) {
     if (format) {
       gst_caps_set_simple(caps, "format", G_TYPE_STRING, format, nullptr);
     } else {
-      // The device's own format, among those the detection filter knows.
+      // The device's own format, among those the detection filter knows, in this order.
       GValue list = G_VALUE_INIT;
       g_value_init(&list, GST_TYPE_LIST);
-      for (const char* f : {"YUY2", "UYVY", "NV12", "I420", "YV12", "BGR", "BGRx", "GRAY8"}) {
+      using enum PixelFormat;
+      for (PixelFormat f : {YUY2, UYVY, NV12, I420, YV12, RGB24, RGB32, Y800}) {
         GValue v = G_VALUE_INIT;
         g_value_init(&v, G_TYPE_STRING);
-        g_value_set_string(&v, f);
+        g_value_set_string(&v, Info(f).raw_caps);
         gst_value_list_append_and_take_value(&list, &v);
       }
       gst_caps_set_value(caps, "format", &list);
@@ -103,9 +104,10 @@ GstCaps* RequestCaps(const char* format, const CaptureFormatRequest& r) {
   return caps;
 }
 
-const char* CapsFormatOf(media::Subtype subtype) {
-  if (subtype == media::Subtype::DVSD) return "video/x-dv";
-  return media::Info(subtype).caps_format;
+// The caps format asked of a device: DV by its media type, raw video by its format name.
+const char* CapsFormatOf(PixelFormat format) {
+  if (format == PixelFormat::DVSD) return "video/x-dv";
+  return Info(format).raw_caps;
 }
 
 }  // namespace
@@ -147,8 +149,8 @@ int64_t FrameDurationFor(double fps) {
 
 CaptureFormatResult SetCaptureFormat(GstCaps* device_caps, const CaptureFormatRequest& request) {
   CaptureFormatResult out;
-  auto ask = [&](media::Subtype subtype, bool own) {
-    GstCaps* wanted = RequestCaps(own ? nullptr : CapsFormatOf(subtype), request);
+  auto ask = [&](PixelFormat format, bool own) {
+    GstCaps* wanted = RequestCaps(own ? nullptr : CapsFormatOf(format), request);
     GstCaps* meet = gst_caps_intersect(device_caps, wanted);
     gst_caps_unref(wanted);
     if (gst_caps_is_empty(meet)) {
@@ -163,33 +165,32 @@ CaptureFormatResult SetCaptureFormat(GstCaps* device_caps, const CaptureFormatRe
     // The device's own format is the one the fixed caps name.
     const GstStructure* s = gst_caps_get_structure(meet, 0);
     if (gst_structure_has_name(s, "video/x-dv")) {
-      subtype = media::Subtype::DVSD;
+      format = PixelFormat::DVSD;
     } else if (own) {
       const char* f = gst_structure_get_string(s, "format");
-      subtype = media::SubtypeFromCapsFormat(f ? f : "").value_or(media::Subtype::Null);
+      format = PixelFormatOfRawCaps(f ? f : "");
+      if (format == PixelFormat::Other) format = PixelFormat::Null;
     }
-    out.host_subtype = media::SubtypeGuid(subtype);
+    out.host_subtype = Info(format).guid;
     out.subtype_set = true;
     return true;
   };
   auto forced = media::ParseForcedFormat(request.forcc);
   if (!forced) {
     out.unknown_name = true;
-    ask(media::Subtype::Null, true);
+    ask(PixelFormat::Null, true);
     return out;
   }
   if (!forced->automatic) {
     out.red_mode = forced->red_mode;
-    ask(forced->subtype, false);
+    ask(forced->format, false);
     return out;
   }
-  using media::Subtype;
-  if (ask(Subtype::Null, true)) return out;
-  for (Subtype s :
-       {Subtype::UYVY, Subtype::YUY2, Subtype::NV12, Subtype::I420, Subtype::IYUV, Subtype::YV12,
-        Subtype::DVSD, Subtype::RGB24, Subtype::RGB32, Subtype::Y800, Subtype::RGB8})
-    if (ask(s, false)) return out;
-  ask(Subtype::YUY2, false);
+  using enum PixelFormat;
+  if (ask(Null, true)) return out;
+  for (PixelFormat f : {UYVY, YUY2, NV12, I420, IYUV, YV12, DVSD, RGB24, RGB32, Y800, RGB8})
+    if (ask(f, false)) return out;
+  ask(YUY2, false);
   return out;
 }
 
@@ -199,8 +200,7 @@ SourceSubtypeChoice ChooseSourceSubtype(const std::string& forcc) {
   if (!forced) return choice;
   choice.changed = true;
   choice.red_mode = forced->red_mode;
-  choice.host_subtype =
-      media::SubtypeGuid(forced->automatic ? media::Subtype::YUY2 : forced->subtype);
+  choice.host_subtype = Info(forced->automatic ? PixelFormat::YUY2 : forced->format).guid;
   return choice;
 }
 

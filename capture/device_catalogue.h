@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "capture/media/forced_format.h"
 #include "capture/media/media_result.h"
-#include "capture/media/subtypes.h"
 #include "detectfilter/zavipf.h"
 
 namespace orvanta::capture {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "capture/media/subtypes.h"
+#include "detectfilter/pixel_format.h"
 
 namespace orvanta::capture {
 
@@ -19,7 +19,7 @@ HostSizing SizeHostBuffers(const DetectionBlock& block, bool audio, int smspeed)
   HostSizing s;
   const int64_t area = static_cast<int64_t>(block.cx) * block.cy;
   s.pixels = static_cast<int32_t>((area + 3) / 4 * 4);
-  s.frame_bytes = media::FrameBytes(block.host_subtype, s.pixels);
+  s.frame_bytes = FrameBytes(PixelFormatOfGuid(block.host_subtype), s.pixels);
   s.ring_count = block.fs_head + block.fs_diff + block.dmin + 15;
   char text[160];
   if (s.ring_count >= kRingMax) {

@@ -20,7 +20,7 @@
 #include "capture/host_sizing.h"
 #include "capture/media/cnv2yu_element.h"
 #include "capture/media/rtsp_probe.h"
-#include "capture/media/subtypes.h"
+#include "detectfilter/pixel_format.h"
 #include "products/area_mask.h"
 
 namespace orvanta::capture {
@@ -414,8 +414,7 @@ bool LiveGraph::FilterSource() {
   }
   // The detection filter gets frames of the expected subtype; decoders' own formats are
   // converted on the way.
-  auto subtype = media::SubtypeFromGuid(ib_.host_subtype);
-  const char* format = subtype ? media::Info(*subtype).caps_format : "";
+  const char* format = Info(PixelFormatOfGuid(ib_.host_subtype)).raw_caps;
   if (format[0] != '\0') {
     std::string description = std::string("capsfilter caps=video/x-raw,format=") + format;
     if (ib_.rtspinmode) {
@@ -758,7 +757,7 @@ int LiveGraph::BuildRecordBranch() {
       this, nullptr);
   gst_object_unref(writer_in);
 
-  const bool nv12 = media::SameGuid(ib_.host_subtype, media::SubtypeGuid(media::Subtype::NV12));
+  const bool nv12 = PixelFormatOfGuid(ib_.host_subtype) == PixelFormat::NV12;
   if (nv12 && !compressor_) {
     GstElement* converter = media::RegisterCnv2yu()
                                 ? gst_element_factory_make(media::kCnv2yuFactory, nullptr)

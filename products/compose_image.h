@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "detectfilter/pixel_format.h"
 #include "detectfilter/zavipf.h"
-#include "products/frame_layout.h"
 #include "products/image24.h"
 #include "products/result.h"
 
@@ -28,9 +28,9 @@ inline Bgr YuvToBgr(int y, int u, int v) {
 // brightness, red = hit map. Clears the block's clip_started afterwards.
 Status ComposeMapImage(DetectionBlock& block, Image24& image);
 
-// Converts one frame of `layout` into the image (cx x cy). For Other the image
-// keeps its previous content and an error is returned.
-Status ComposeFrameImage(FrameLayout layout, const uint8_t* frame, size_t frame_bytes, int cx,
+// Converts one packed frame of `format` into the image (cx x cy). For a format
+// without a picture the image keeps its previous content and an error is returned.
+Status ComposeFrameImage(PixelFormat format, const uint8_t* frame, size_t frame_bytes, int cx,
                          int cy, Image24& image);
 
 // The block's snapshot (or peak-hold composite) by its input subtype.

@@ -16,13 +16,12 @@
 #include <thread>
 #include <vector>
 
+#include "detectfilter/pixel_format.h"
 #include "tools/skysim/sky_simulator.h"
 #include "tools/tool_command.h"
 
 namespace orvanta::tool {
 namespace {
-
-using skysim::PixelFormat;
 
 constexpr const char* kUsage =
     "simulate --out FILE.avi [--truth FILE.json] [--width W] [--height H] [--fps F] "
@@ -101,10 +100,6 @@ bool ParseArgs(const std::vector<std::string>& args, SimulateArgs& a, std::strin
   return true;
 }
 
-const char* GstFormatName(PixelFormat format) {
-  return format == PixelFormat::GRAY8 ? "GRAY8" : skysim::PixelFormatName(format);
-}
-
 struct GstObjectDeleter {
   void operator()(gpointer object) const { gst_object_unref(object); }
 };
@@ -160,7 +155,7 @@ std::string WriteVideo(skysim::SkySimulator& sim, PixelFormat format, const std:
   int fps_n = 0, fps_d = 1;
   gst_util_double_to_fraction(sky.fps, &fps_n, &fps_d);
   GstVideoInfo info;
-  gst_video_info_set_format(&info, gst_video_format_from_string(GstFormatName(format)), sky.width,
+  gst_video_info_set_format(&info, gst_video_format_from_string(Info(format).raw_caps), sky.width,
                             sky.height);
   GST_VIDEO_INFO_FPS_N(&info) = fps_n;
   GST_VIDEO_INFO_FPS_D(&info) = fps_d;
@@ -183,7 +178,8 @@ std::string WriteVideo(skysim::SkySimulator& sim, PixelFormat format, const std:
     return error.empty() ? "the video pipeline does not start" : error;
   }
 
-  std::vector<uint8_t> packed(skysim::FrameBytes(format, sky.width, sky.height));
+  std::vector<uint8_t> packed(
+      static_cast<size_t>(FrameBytes(format, int64_t{sky.width} * sky.height)));
   const guint64 queue_limit = 4 * static_cast<guint64>(info.size);
   std::string error;
   for (int i = 0; i < sky.frames && error.empty(); ++i) {
@@ -238,9 +234,9 @@ int RunSimulate(const std::vector<std::string>& args) {
   int meteors = 0;
   for (const auto& e : sim->truth().events) meteors += e.kind == skysim::EventKind::Meteor;
   std::printf("%s: %d frames %dx%d %s at %g fps, scenario %s, seed %llu, %d meteors, %zu events\n",
-              a.out.c_str(), a.sky.frames, a.sky.width, a.sky.height,
-              skysim::PixelFormatName(a.format), a.sky.fps, a.sky.scenario.c_str(),
-              static_cast<unsigned long long>(a.sky.seed), meteors, sim->truth().events.size());
+              a.out.c_str(), a.sky.frames, a.sky.width, a.sky.height, Info(a.format).raw_caps,
+              a.sky.fps, a.sky.scenario.c_str(), static_cast<unsigned long long>(a.sky.seed),
+              meteors, sim->truth().events.size());
   return 0;
 }
 

@@ -24,10 +24,10 @@ constexpr int kDistinctFrames = 6;
 
 enum class Mode { Idle, Recording, Plain };
 
-std::vector<std::vector<uint8_t>> SkyFrames(int cx, int cy, int type_index) {
+std::vector<std::vector<uint8_t>> SkyFrames(int cx, int cy, PixelFormat format) {
   std::vector<std::vector<uint8_t>> frames;
   for (int k = 0; k < kDistinctFrames; ++k) {
-    frames.push_back(testing::Encode(testing::NightSky(cx, cy, k, 1, 7), type_index));
+    frames.push_back(testing::Encode(testing::NightSky(cx, cy, k, 1, 7), format));
   }
   return frames;
 }
@@ -48,8 +48,8 @@ void ReportFramesPerSecond(benchmark::State& state, double seconds, double cpu_s
       benchmark::Counter(frames > 0 ? cpu_seconds * 1e3 / frames : 0);
 }
 
-void FramePath(benchmark::State& state, Subtype subtype, int cx, int cy, Mode mode) {
-  testing::TestStation st(cx, cy, subtype, [mode](DetectionBlock& b) {
+void FramePath(benchmark::State& state, PixelFormat format, int cx, int cy, Mode mode) {
+  testing::TestStation st(cx, cy, format, [mode](DetectionBlock& b) {
     if (mode == Mode::Plain) {
       b.so_on = 0;
       b.sm_on = 0;
@@ -57,14 +57,13 @@ void FramePath(benchmark::State& state, Subtype subtype, int cx, int cy, Mode mo
       b.im_peak = 0;
     }
   });
-  const int type_index = FormatOf(subtype).type_index;
-  auto frames = SkyFrames(cx, cy, type_index);
+  auto frames = SkyFrames(cx, cy, format);
   std::vector<uint8_t> live(frames[0].size());
   DetectCore core(testing::SteppingClock{});
   core.SetOutputs(CoreOutputs{[](const OutFrame&) { return true; },
                               [](const OutFrame&) { return true; }, nullptr});
   core.AttachBlock(&st.b());
-  core.SetMediaType(VideoFormat{subtype, cx, cy, 333667});
+  core.SetMediaType(VideoFormat{format, cx, cy, 333667});
   core.Run();
   st.b().detect_on = 0;
   st.b().force_rec = mode == Mode::Recording;
@@ -95,10 +94,9 @@ void FramePath(benchmark::State& state, Subtype subtype, int cx, int cy, Mode mo
 
 // What every implementation must do per frame: copy the frame into the ring and read the
 // reference frame.
-void MemoryFloor(benchmark::State& state, Subtype subtype, int cx, int cy) {
-  testing::TestStation st(cx, cy, subtype);
-  const int type_index = FormatOf(subtype).type_index;
-  auto frames = SkyFrames(cx, cy, type_index);
+void MemoryFloor(benchmark::State& state, PixelFormat format, int cx, int cy) {
+  testing::TestStation st(cx, cy, format);
+  auto frames = SkyFrames(cx, cy, format);
   const size_t bytes = frames[0].size();
   const int ring = st.b().ring_count;
   int pos = 0;
@@ -124,21 +122,21 @@ struct Size {
 };
 
 int Register() {
-  const std::pair<Subtype, const char*> formats[] = {{Subtype::YUY2, "YUY2"},
-                                                     {Subtype::I420, "I420"}};
+  const PixelFormat formats[] = {PixelFormat::YUY2, PixelFormat::I420};
   const Size sizes[] = {{1920, 1080}, {2560, 1440}, {3840, 2160}};
   const std::pair<Mode, const char*> modes[] = {
       {Mode::Idle, "idle"}, {Mode::Recording, "recording"}, {Mode::Plain, "plain"}};
-  for (auto [subtype, fourcc] : formats) {
+  for (PixelFormat format : formats) {
+    const char* fourcc = Info(format).name;
     for (Size size : sizes) {
       std::string dims = std::to_string(size.cx) + "x" + std::to_string(size.cy);
       for (auto [mode, option] : modes) {
         std::string name = std::string("FramePath/") + fourcc + "/" + dims + "/" + option;
-        benchmark::RegisterBenchmark(name.c_str(), FramePath, subtype, size.cx, size.cy, mode)
+        benchmark::RegisterBenchmark(name.c_str(), FramePath, format, size.cx, size.cy, mode)
             ->Unit(benchmark::kMillisecond);
       }
       std::string name = std::string("MemoryFloor/") + fourcc + "/" + dims;
-      benchmark::RegisterBenchmark(name.c_str(), MemoryFloor, subtype, size.cx, size.cy)
+      benchmark::RegisterBenchmark(name.c_str(), MemoryFloor, format, size.cx, size.cy)
           ->Unit(benchmark::kMillisecond);
     }
   }

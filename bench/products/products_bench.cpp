@@ -26,21 +26,19 @@ std::vector<uint8_t> Noise(size_t n) {
   return v;
 }
 
-void BM_ComposeSnapshot(benchmark::State& state) {
-  const auto layout = static_cast<FrameLayout>(state.range(0));
-  const std::vector<uint8_t> frame = Noise(FrameLayoutBytes(layout, kCx, kCy));
+void BM_ComposeSnapshot(benchmark::State& state, PixelFormat format) {
+  const std::vector<uint8_t> frame =
+      Noise(static_cast<size_t>(FrameBytes(format, int64_t{kCx} * kCy)));
   Image24 image;
   for (auto _ : state) {
     benchmark::DoNotOptimize(
-        ComposeFrameImage(layout, frame.data(), frame.size(), kCx, kCy, image));
+        ComposeFrameImage(format, frame.data(), frame.size(), kCx, kCy, image));
     benchmark::ClobberMemory();
   }
 }
-BENCHMARK(BM_ComposeSnapshot)
-    ->Arg(static_cast<int>(FrameLayout::YUY2))
-    ->Arg(static_cast<int>(FrameLayout::I420))
-    ->Arg(static_cast<int>(FrameLayout::RGB24))
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ComposeSnapshot, YUY2, PixelFormat::YUY2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ComposeSnapshot, I420, PixelFormat::I420)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ComposeSnapshot, RGB24, PixelFormat::RGB24)->Unit(benchmark::kMillisecond);
 
 void BM_ComposeMap(benchmark::State& state) {
   auto block = std::make_unique<DetectionBlock>();

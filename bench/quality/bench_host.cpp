@@ -5,24 +5,9 @@
 #include "app/app_params.h"
 #include "app/settings_keys.h"
 #include "capture/host_sizing.h"
-#include "capture/media/subtypes.h"
 #include "detectfilter/core/bitmap_fonts.h"
 
 namespace orvanta::quality {
-
-namespace {
-media::Subtype HostSubtype(skysim::PixelFormat format) {
-  switch (format) {
-    case skysim::PixelFormat::I420:
-      return media::Subtype::I420;
-    case skysim::PixelFormat::GRAY8:
-      return media::Subtype::Y800;
-    case skysim::PixelFormat::YUY2:
-      break;
-  }
-  return media::Subtype::YUY2;
-}
-}  // namespace
 
 std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, std::string& error) {
   std::unique_ptr<BenchHost> host(new BenchHost());
@@ -47,7 +32,7 @@ std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, st
   }
   b = app->ib;
   const AppParams& ap = app->ap;
-  b.host_subtype = media::SubtypeGuid(HostSubtype(options.format));
+  b.host_subtype = Info(options.format).guid;
 
   // Hosting: sizes, buffers, run fields, averaging weights and warm-up.
   const capture::HostSizing s = capture::SizeHostBuffers(b, /*audio=*/false, ap.smspeed);

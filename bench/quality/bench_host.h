@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "detectfilter/pixel_format.h"
 #include "detectfilter/zavipf.h"
 #include "tests/support/block_buffers.h"
-#include "tools/skysim/sky_simulator.h"
 
 namespace orvanta::quality {
 
 struct BenchHostOptions {
   int width = 2560;
   int height = 1440;
-  skysim::PixelFormat format = skysim::PixelFormat::YUY2;
+  PixelFormat format = PixelFormat::YUY2;
   // Settings changed from their defaults, as "KEY=VALUE" ("IF.sm_on=0").
   std::vector<std::string> settings;
 };

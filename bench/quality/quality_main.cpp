@@ -203,7 +203,7 @@ int Main(int argc, char** argv) {
   }
   std::printf("settings: %s; %s, %.6g fps, %.6g s per run, seed %llu\n",
               changed.empty() ? "defaults" : ("defaults but" + changed).c_str(),
-              skysim::PixelFormatName(o.run.format), o.run.fps, o.run.seconds,
+              Info(o.run.format).raw_caps, o.run.fps, o.run.seconds,
               static_cast<unsigned long long>(o.run.seed));
   PrintHeader();
   std::vector<Row> rows;
@@ -227,9 +227,8 @@ int Main(int argc, char** argv) {
   }
   if (!o.json.empty()) {
     std::ofstream out(o.json, std::ios::trunc);
-    out << "{\"format\": \"" << skysim::PixelFormatName(o.run.format)
-        << "\", \"fps\": " << o.run.fps << ", \"seed\": " << o.run.seed << ", \"settings\": ["
-        << listed << "], \"runs\": [\n";
+    out << "{\"format\": \"" << Info(o.run.format).raw_caps << "\", \"fps\": " << o.run.fps
+        << ", \"seed\": " << o.run.seed << ", \"settings\": [" << listed << "], \"runs\": [\n";
     for (size_t i = 0; i < rows.size(); ++i) out << (i ? ",\n" : "") << RowJson(rows[i]);
     out << "\n]}\n";
     out.close();

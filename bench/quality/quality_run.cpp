@@ -12,18 +12,6 @@ namespace {
 using Seconds = std::chrono::duration<double>;
 using SteadyClock = std::chrono::steady_clock;
 
-detect::Subtype CoreSubtype(skysim::PixelFormat format) {
-  switch (format) {
-    case skysim::PixelFormat::I420:
-      return detect::Subtype::I420;
-    case skysim::PixelFormat::GRAY8:
-      return detect::Subtype::Y800;
-    case skysim::PixelFormat::YUY2:
-      break;
-  }
-  return detect::Subtype::YUY2;
-}
-
 // The trigger frame's hits, at most `limit` of them.
 std::vector<HitPixel> HitPixels(const DetectionBlock& b, size_t limit) {
   std::vector<HitPixel> hits;
@@ -86,7 +74,7 @@ RunResult RunScenario(const RunOptions& o) {
     return result;
   }
   const int64_t duration = static_cast<int64_t>(std::llround(1e7 / o.fps));
-  if (!core.SetMediaType({CoreSubtype(o.format), o.width, o.height, duration})) {
+  if (!core.SetMediaType({o.format, o.width, o.height, duration})) {
     result.error = "the detection core refuses the format";
     return result;
   }
@@ -94,7 +82,8 @@ RunResult RunScenario(const RunOptions& o) {
   b.host_thread_id = 1;
   core.Run();
 
-  std::vector<uint8_t> frame(skysim::FrameBytes(o.format, o.width, o.height));
+  std::vector<uint8_t> frame(
+      static_cast<size_t>(FrameBytes(o.format, int64_t{o.width} * o.height)));
   for (int i = 0; i < sky.frames; ++i) {
     now_ms = epoch_ms + static_cast<int64_t>(std::llround(i * 1000.0 / o.fps));
     const auto t0 = SteadyClock::now();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "bench/quality/quality_score.h"
+#include "detectfilter/pixel_format.h"
 #include "tools/skysim/sky_simulator.h"
 
 namespace orvanta::quality {
@@ -17,7 +18,7 @@ struct RunOptions {
   double fps = 30.0;
   double seconds = 300.0;
   uint64_t seed = 1;
-  skysim::PixelFormat format = skysim::PixelFormat::YUY2;
+  PixelFormat format = PixelFormat::YUY2;
   double settle_seconds = 10.0;
   std::vector<std::string> settings;  // "KEY=VALUE" changes from the defaults
 };

@@ -9,7 +9,6 @@
 #include "detectfilter/core/frame_clock.h"
 #include "detectfilter/core/noise_tracker.h"
 #include "detectfilter/core/object_tracker.h"
-#include "detectfilter/core/pixel_format.h"
 #include "detectfilter/core/pixel_kernels.h"
 #include "detectfilter/core/preview_overlay.h"
 #include "detectfilter/core/superimposed_text.h"
@@ -72,8 +71,11 @@ struct DetectCore::State {
   double fps = 20;
   int limit = 0;
 
-  // Format.
-  int type_index = kTypeNull;
+  // Format, and the loops picked for it.
+  PixelFormat format = PixelFormat::Null;
+  FormatKernels kernels;
+  PaintMaskFn paint_mask = nullptr;
+  Planes planes;
   size_t image_size = 0;
   int64_t remembered_duration = 0;
   int64_t duration = kDefaultDuration;
@@ -227,7 +229,10 @@ bool DetectCore::SetMediaType(const VideoFormat& format) {
   s.arrivals.set_smoothed_period_ms(
       s.remembered_duration > 0 ? static_cast<double>(s.remembered_duration / 10000) : 50.0);
   const int height = format.height < 0 ? -format.height : format.height;
-  FormatInfo info = FormatOf(format.subtype);
+  const PixelFormatInfo& info = Info(format.subtype);
+  const FormatKernels kernels = Kernels().for_format(info, s.b != nullptr && s.b->red_mode != 0);
+  const PaintMaskFn paint_mask = PaintMaskFor(info);
+  const bool taken = info.filter_input && kernels.detect_plain != nullptr && paint_mask != nullptr;
   if (s.b != nullptr) {
     s.b->avg_time_per_frame = static_cast<int32_t>(s.remembered_duration);
     if (format.width != s.b->cx || height != s.b->cy) {
@@ -237,14 +242,17 @@ bool DetectCore::SetMediaType(const VideoFormat& format) {
       WriteText(s.b->format_error, text);
       return false;
     }
-    WriteText(s.b->fourcc, info.type_index < 0                ? ""
+    WriteText(s.b->fourcc, !taken                             ? ""
                            : (s.b->red_mode && info.red_name) ? info.red_name
                                                               : info.fourcc);
   }
-  if (info.type_index < 0) return false;
-  if (s.b != nullptr) s.b->input_subtype = SubtypeGuid(format.subtype);
-  s.type_index = info.type_index;
-  s.image_size = ImageSize(info.type_index, static_cast<size_t>(format.width) * height);
+  if (!taken) return false;
+  if (s.b != nullptr) s.b->input_subtype = info.guid;
+  s.format = format.subtype;
+  s.kernels = kernels;
+  s.paint_mask = paint_mask;
+  s.planes = PlanesOf(format.subtype, format.width, height);
+  s.image_size = static_cast<size_t>(FrameBytes(format.subtype, int64_t{format.width} * height));
   s.duration = duration < 100000 ? kDefaultDuration : duration;
   return true;
 }
@@ -252,8 +260,8 @@ bool DetectCore::SetMediaType(const VideoFormat& format) {
 int64_t DetectCore::frame_duration() const {
   return s_->duration;
 }
-int DetectCore::type_index() const {
-  return s_->type_index;
+PixelFormat DetectCore::format() const {
+  return s_->format;
 }
 size_t DetectCore::image_size() const {
   return s_->image_size;
@@ -267,6 +275,7 @@ void DetectCore::Run() {
   s.pool.Wait();
   if (s.b == nullptr) return;
   DetectionBlock& b = *s.b;
+  s.kernels = Kernels().for_format(Info(s.format), b.red_mode != 0);  // red_mode as it is now
   b.rec_remain = 0;
   b.level = 0;
   b.end_status = 0;
@@ -297,7 +306,7 @@ void DetectCore::Run() {
   }
   // Every frame here is top-down, so a mask painted on the picture already lies on the rows
   // of an RGB8 frame: the flag is only acknowledged.
-  if (b.mask_flip && s.type_index == kTypeRGB8) b.mask_flip = 0;
+  if (b.mask_flip && s.format == PixelFormat::RGB8) b.mask_flip = 0;
   s.arrivals.Restart(StationTime(s.clock(), b.time_offset, b.si_offset));
   if (b.im_map) std::memset(s.hit_map, 0, s.pixels);
   if (b.im_peak && s.snapshot != nullptr) std::memset(s.snapshot, 0, s.frame_bytes);
@@ -482,7 +491,7 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
 
   // Idle work. The mask is painted before the star workers rewrite its marks.
   if (live_whole && (blk.si_area || paint != 0)) {
-    PaintMask(frame, type_index, mask, pixels, paint, blk.si_area != 0);
+    paint_mask(frame, mask, pixels, paint, blk.si_area != 0);
   }
   if (blk.rec_remain < 1 || (limit > 0 && recorded >= limit)) {
     if (!blk.clip_started) std::memset(hit_map, 0, pixels);
@@ -493,14 +502,14 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
   if (live_whole) {
     if (blk.si_on) {
       TextContext ctx{recorded, arrivals.smoothed_period_ms(), arrivals.interval_ms(), limit};
-      BurnText(blk, type_index, info[cur], ctx, TextMode::Preview, frame);
+      BurnText(blk, Info(format), info[cur], ctx, TextMode::Preview, frame);
     }
     if (first_clip_frame && (blk.im_peak || blk.im_snap) && snapshot != nullptr) {
       std::memcpy(snapshot, frame, image_size);
       blk.snap_valid = 1;
     }
     if (blk.sm_on && blk.so_on && blk.so_on2 && blk.live_shown) {
-      DrawObjectBoxes(frame, type_index, cx, objects);
+      DrawObjectBoxes(frame, Info(format), cx, objects);
     }
   }
   if (!blk.preview_off) Deliver(outputs.preview, OutFrame{frame, bytes, times});
@@ -533,7 +542,6 @@ DetectCore::State::Detection DetectCore::State::Detect(int cur_slot) {
   const int ref_slot = SlotBack(blk.fs_diff);
   const int head_slot = SlotBack(blk.fs_head);
   DetectArgs a;
-  a.kind = PixelKindOf(type_index, blk.red_mode != 0);
   a.cur = frames[cur_slot];
   a.ref = ref_slot >= 0 ? frames[ref_slot] : nullptr;
   a.head = head_slot >= 0 ? frames[head_slot] : a.cur;
@@ -558,7 +566,7 @@ DetectCore::State::Detection DetectCore::State::Detect(int cur_slot) {
   // The plain and averaging paths work on every row; splitting them at even rows keeps each
   // 2x2 block sum within one task, and merging in row order keeps the first largest difference.
   const bool averaging = blk.sm_on || blk.brightonly;
-  const auto& k = Kernels();
+  const FormatKernels& k = kernels;
   int tasks = Bands();
   if (tasks > cy / 2) tasks = cy / 2 > 0 ? cy / 2 : 1;
   const int rows = ((cy / tasks) + 1) & ~1;
@@ -590,7 +598,7 @@ void DetectCore::State::DetectObjects(const DetectArgs& a, Detection& out) {
   ObjectFrame f{obj_map, hit_map, cx, cy, blk.so_size, blk.dsize, blk.so_vel};
   objects.PrepareMap(f);
   if (a.ref != nullptr) {
-    const auto& k = Kernels();
+    const FormatKernels& k = kernels;
     const int bands = Bands();
     const int rows = cy / bands;
     pool.Run(bands, [&, rows](int band) {
@@ -653,7 +661,7 @@ void DetectCore::State::RecordFrame(int slot) {
   if (limit > 0 && recorded >= limit) return;
   if (blk.si_on) {
     TextContext ctx{recorded, arrivals.smoothed_period_ms(), arrivals.interval_ms(), limit};
-    BurnText(blk, type_index, info[slot], ctx, TextMode::Capture, frames[slot]);
+    BurnText(blk, Info(format), info[slot], ctx, TextMode::Capture, frames[slot]);
   }
   OutFrame out{frames[slot], meta[slot].length, meta[slot].times};
   out.times.has_times = true;
@@ -700,13 +708,13 @@ void DetectCore::State::RestartOutputClock() {
 
 void DetectCore::State::PeakHold(int slot) {
   PeakArgs a;
-  a.kind = PeakKindOf(type_index);
   a.frame = frames[slot];
   a.peak = snapshot;
   a.cx = cx;
   a.cy = cy;
   TextRows(a.text_first, a.text_last);
-  const auto& k = Kernels();
+  a.planes = planes;
+  const FormatKernels& k = kernels;
   const int bands = Bands();
   const int rows = cy / bands;
   pool.Run(bands, [&, rows](int band) { k.peak_hold(a, band * rows, band * rows + rows); });

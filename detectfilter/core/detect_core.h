@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "detectfilter/pixel_format.h"
 #include "detectfilter/zavipf.h"
 
 namespace orvanta::detect {
@@ -20,10 +21,8 @@ struct FrameTime {
 using Clock = std::function<FrameTime()>;
 FrameTime SystemClock();
 
-enum class Subtype { Null, I420, IYUV, YV12, YUY2, UYVY, RGB8, Y800, RGB24, RGB32, NV12, Other };
-
 struct VideoFormat {
-  Subtype subtype = Subtype::Null;
+  PixelFormat subtype = PixelFormat::Null;
   int width = 0;
   int height = 0;              // negative = top-down (accepted when |height| == cy)
   int64_t frame_duration = 0;  // 100-ns units; <= 0 unknown
@@ -83,7 +82,7 @@ class DetectCore {
   // false = refused; the reason (if any) is left in the block's format_error.
   bool SetMediaType(const VideoFormat& format);
   int64_t frame_duration() const;  // accepted duration, 100-ns (below 100000 -> 333667)
-  int type_index() const;          // 0 null, 1 I420/IYUV/YV12, 2 YUY2, ... 8 NV12
+  PixelFormat format() const;      // the accepted format (Null before any)
   size_t image_size() const;       // bytes of one image of the accepted format
 
   void Run();

@@ -4,43 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "detectfilter/core/pixel_format.h"
-
 namespace orvanta::detect {
-
-PixelKind PixelKindOf(int type_index, bool red_mode) {
-  switch (type_index) {
-    case kTypeYUY2:
-      return red_mode ? PixelKind::Yuy2Red : PixelKind::Yuy2;
-    case kTypeUYVY:
-      return red_mode ? PixelKind::UyvyRed : PixelKind::Uyvy;
-    case kTypeRGB24:
-      return PixelKind::Rgb24;
-    case kTypeRGB32:
-      return PixelKind::Rgb32;
-    default:
-      return PixelKind::Luma1;
-  }
-}
-
-PeakKind PeakKindOf(int type_index) {
-  switch (type_index) {
-    case kTypeI420:
-      return PeakKind::I420;
-    case kTypeNV12:
-      return PeakKind::NV12;
-    case kTypeYUY2:
-      return PeakKind::Yuy2;
-    case kTypeUYVY:
-      return PeakKind::Uyvy;
-    case kTypeRGB24:
-      return PeakKind::Rgb24;
-    case kTypeRGB32:
-      return PeakKind::Rgb32;
-    default:
-      return PeakKind::Luma1;
-  }
-}
 
 void GrowCandidates(CandidateList& list) {
   size_t capacity = list.capacity ? list.capacity * 2 : 4096;

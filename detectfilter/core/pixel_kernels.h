@@ -1,18 +1,16 @@
 // The per-pixel loops of the frame path: detection rows, star-mask bands, peak hold. They are
-// built twice (a baseline and an AVX2 build) and picked once per process by the CPU's features.
+// built twice (a baseline and an AVX2 build) and picked once per process by the CPU's features;
+// the loops for the frames' pixel format are picked from a set once the format is known.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "detectfilter/pixel_format.h"
+
 namespace orvanta::detect {
 
-// How the brightness of a pixel is read from the frame bytes.
-enum class PixelKind : int { Luma1, Yuy2, Uyvy, Rgb24, Rgb32, Yuy2Red, UyvyRed };
-PixelKind PixelKindOf(int type_index, bool red_mode);
-
 struct DetectArgs {
-  PixelKind kind = PixelKind::Luma1;
   const uint8_t* cur = nullptr;   // N, the frame being processed
   const uint8_t* ref = nullptr;   // R, `fs_diff` back
   const uint8_t* head = nullptr;  // P, `fs_head` back (N when missing)
@@ -68,31 +66,34 @@ struct StarMaskArgs {
 };
 inline constexpr int kStarRowMargin = 6;  // stamps reach at most 5 rows past their centre
 
-// Peak-hold kinds by what is copied with the compared value.
-enum class PeakKind : int { Luma1, I420, NV12, Yuy2, Uyvy, Rgb24, Rgb32 };
-PeakKind PeakKindOf(int type_index);
-
 struct PeakArgs {
-  PeakKind kind = PeakKind::Luma1;
   const uint8_t* frame = nullptr;  // F, the clip frame being delivered
   uint8_t* peak = nullptr;         // S, the snapshot
   int cx = 0;
   int cy = 0;
   int text_first = 0;  // rows [text_first, text_last] hold the text line
   int text_last = -1;
+  Planes planes;  // of the frames' format at cx x cy: where 4:2:0 colour samples lie
+};
+
+// The loops for frames of one pixel format; all null where a set has none for it.
+struct FormatKernels {
+  void (*detect_plain)(const DetectArgs&, int row0, int row1, DetectResult&) = nullptr;
+  void (*detect_averaging)(const DetectArgs&, int row0, int row1, DetectResult&) = nullptr;
+  void (*detect_object)(const DetectArgs&, int row0, int row1, DetectResult&,
+                        CandidateList&) = nullptr;
+  void (*peak_hold)(const PeakArgs&, int row0, int row1) = nullptr;
 };
 
 struct KernelSet {
   const char* name;
-  void (*detect_plain)(const DetectArgs&, int row0, int row1, DetectResult&);
-  void (*detect_averaging)(const DetectArgs&, int row0, int row1, DetectResult&);
-  void (*detect_object)(const DetectArgs&, int row0, int row1, DetectResult&, CandidateList&);
+  // `red_mode`: brightness plus the red signal, for formats that carry it in pixel pairs.
+  FormatKernels (*for_format)(const PixelFormatInfo& format, bool red_mode);
   // Full resolution: marks band `band` into mask2 (scratch: cx values), then carries it.
   void (*star_mark_full)(const StarMaskArgs&, int band, uint32_t* scratch);
   void (*star_carry_full)(const StarMaskArgs&, int band);
   void (*star_mark_half)(const StarMaskArgs&, int band, uint32_t* scratch);
   void (*star_carry_half)(const StarMaskArgs&, int band);
-  void (*peak_hold)(const PeakArgs&, int row0, int row1);
 };
 
 const KernelSet& BaselineKernels();

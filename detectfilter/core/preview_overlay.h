@@ -5,17 +5,19 @@
 #include <cstdint>
 
 #include "detectfilter/core/object_tracker.h"
+#include "detectfilter/pixel_format.h"
 
 namespace orvanta::detect {
 
-// Writes `value` as the brightness of pixel i (all three colour bytes for RGB24 and RGB32).
-void WriteBrightness(uint8_t* frame, int type_index, size_t i, uint8_t value);
-
-// Star-mask marks get `paint_value` (0: none); user-masked pixels get 128 when `si_area`.
-void PaintMask(uint8_t* frame, int type_index, const uint8_t* mask, size_t pixels, int paint_value,
-               bool si_area);
+// Star-mask marks get `paint_value` (0: none); user-masked pixels get 128 when `si_area`. The
+// value goes to the brightness byte, or to the three colour bytes of RGB.
+using PaintMaskFn = void (*)(uint8_t* frame, const uint8_t* mask, size_t pixels, int paint_value,
+                             bool si_area);
+// The painting loop for frames of `format`; null for a format without a picture layout.
+PaintMaskFn PaintMaskFor(const PixelFormatInfo& format);
 
 // Box outlines: white for slow objects, grey for the others in use, at most 11 of each.
-void DrawObjectBoxes(uint8_t* frame, int type_index, int cx, const ObjectTracker& tracker);
+void DrawObjectBoxes(uint8_t* frame, const PixelFormatInfo& format, int cx,
+                     const ObjectTracker& tracker);
 
 }  // namespace orvanta::detect

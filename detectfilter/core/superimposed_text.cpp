@@ -80,34 +80,16 @@ std::string FrameNumber(const DetectionBlock& b, const TextContext& ctx, TextMod
   return Format("%c%05d", at_limit ? ' ' : 'R', ctx.recorded + b.fs_head);
 }
 
-// Byte of pixel (x, y) that carries the text, by input type; RGB types write all three
-// colour bytes.
+// Writes the text's value on pixel (x, y); nothing outside the picture.
 struct PixelWriter {
   uint8_t* frame;
   int cx;
   int cy;
-  int type_index;
+  const PixelFormatInfo& format;
 
   void Write(int x, int y, uint8_t g) const {
     if (x < 0 || y < 0 || x >= cx || y >= cy) return;
-    size_t i = static_cast<size_t>(x) + static_cast<size_t>(y) * static_cast<size_t>(cx);
-    switch (type_index) {
-      case 2:  // YUY2
-        frame[i * 2] = g;
-        break;
-      case 3:  // UYVY
-        frame[i * 2 + 1] = g;
-        break;
-      case 6:  // RGB24
-        frame[i * 3] = frame[i * 3 + 1] = frame[i * 3 + 2] = g;
-        break;
-      case 7:  // RGB32
-        frame[i * 4] = frame[i * 4 + 1] = frame[i * 4 + 2] = g;
-        break;
-      default:  // the brightness plane, or the palette index
-        frame[i] = g;
-        break;
-    }
+    PutBrightness(format, frame, static_cast<size_t>(x) + static_cast<size_t>(y) * cx, g);
   }
 };
 
@@ -192,13 +174,13 @@ std::string BuildTextLine(const DetectionBlock& b, const FrameInfo& info, const 
   return line.Take();
 }
 
-void RenderTextLine(const DetectionBlock& b, int type_index, const std::string& line,
+void RenderTextLine(const DetectionBlock& b, const PixelFormatInfo& format, const std::string& line,
                     uint8_t* frame) {
   const int fx = b.si_fontx;
   const int fy = b.si_fonty;
   const int scale = b.font_scale == 2 ? 2 : 1;
   if (!frame || !b.font || fx <= 0 || fy <= 0) return;
-  const PixelWriter out{frame, b.cx, b.cy, type_index};
+  const PixelWriter out{frame, b.cx, b.cy, format};
   const int baseline = b.cy - b.si_y0 - 1;
   for (size_t k = 0; k < line.size(); ++k) {
     const int code = static_cast<uint8_t>(line[k]);
@@ -227,9 +209,9 @@ void RenderTextLine(const DetectionBlock& b, int type_index, const std::string& 
   }
 }
 
-void BurnText(const DetectionBlock& block, int type_index, const FrameInfo& info,
+void BurnText(const DetectionBlock& block, const PixelFormatInfo& format, const FrameInfo& info,
               const TextContext& ctx, TextMode mode, uint8_t* frame) {
-  RenderTextLine(block, type_index, BuildTextLine(block, info, ctx, mode), frame);
+  RenderTextLine(block, format, BuildTextLine(block, info, ctx, mode), frame);
 }
 
 }  // namespace orvanta::detect

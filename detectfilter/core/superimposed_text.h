@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "detectfilter/pixel_format.h"
 #include "detectfilter/zavipf.h"
 
 namespace orvanta::detect {
@@ -41,13 +42,13 @@ enum class TextMode { Preview, Capture };
 std::string BuildTextLine(const DetectionBlock& block, const FrameInfo& info,
                           const TextContext& ctx, TextMode mode);
 
-// Draws `line` on a frame of the input type `type_index` (1 I420 ... 8 NV12, as the core
-// numbers them), with the block's font, size and baseline. Frames are top-down.
-void RenderTextLine(const DetectionBlock& block, int type_index, const std::string& line,
-                    uint8_t* frame);
+// Draws `line` on a frame of `format` (on the brightness, or the three colour bytes of RGB), with
+// the block's font, size and baseline. Frames are top-down.
+void RenderTextLine(const DetectionBlock& block, const PixelFormatInfo& format,
+                    const std::string& line, uint8_t* frame);
 
 // Both steps, as the filter does it for the live image and for each delivered clip frame.
-void BurnText(const DetectionBlock& block, int type_index, const FrameInfo& info,
+void BurnText(const DetectionBlock& block, const PixelFormatInfo& format, const FrameInfo& info,
               const TextContext& ctx, TextMode mode, uint8_t* frame);
 
 }  // namespace orvanta::detect

@@ -9,7 +9,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "detectfilter/pixel_format.h"
+
 namespace orvanta::detect::gst {
+
+// The format of GStreamer's raw video format; Other for one the table does not name.
+PixelFormat PixelFormatOfVideo(GstVideoFormat format);
 
 class FrameLayout {
  public:
@@ -29,13 +34,7 @@ class FrameLayout {
               const uint8_t* palette = nullptr, size_t palette_bytes = 0) const;
 
  private:
-  struct Plane {
-    size_t offset = 0;     // in the packed frame
-    size_t row_bytes = 0;  // packed row length
-    int rows = 0;
-  };
-  Plane planes_[GST_VIDEO_MAX_PLANES];
-  int n_planes_ = 0;
+  Planes planes_;
   size_t packed_size_ = 0;
   bool in_place_ = false;
 };

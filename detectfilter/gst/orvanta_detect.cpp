@@ -24,12 +24,12 @@ GST_DEBUG_CATEGORY_STATIC(orvanta_detect_debug);
 namespace {
 
 using orvanta::DetectionBlock;
+using orvanta::PixelFormat;
 using orvanta::detect::AudioRing;
 using orvanta::detect::DetectCore;
 using orvanta::detect::FrameTime;
 using orvanta::detect::OutFrame;
 using orvanta::detect::SampleTimes;
-using orvanta::detect::Subtype;
 using orvanta::detect::VideoFormat;
 using orvanta::detect::gst::ClipEndStructure;
 using orvanta::detect::gst::FrameLayout;
@@ -57,31 +57,6 @@ GstStaticPadTemplate audio_out_template = GST_STATIC_PAD_TEMPLATE(
 
 constexpr int kPreviewCopyBuffers = 6;
 constexpr int kPaletteBytes = 256 * 4;
-
-Subtype SubtypeOfFormat(GstVideoFormat format) {
-  switch (format) {
-    case GST_VIDEO_FORMAT_I420:
-      return Subtype::I420;
-    case GST_VIDEO_FORMAT_YV12:
-      return Subtype::YV12;
-    case GST_VIDEO_FORMAT_YUY2:
-      return Subtype::YUY2;
-    case GST_VIDEO_FORMAT_UYVY:
-      return Subtype::UYVY;
-    case GST_VIDEO_FORMAT_NV12:
-      return Subtype::NV12;
-    case GST_VIDEO_FORMAT_GRAY8:
-      return Subtype::Y800;
-    case GST_VIDEO_FORMAT_BGR:
-      return Subtype::RGB24;
-    case GST_VIDEO_FORMAT_BGRx:
-      return Subtype::RGB32;
-    case GST_VIDEO_FORMAT_RGB8P:
-      return Subtype::RGB8;
-    default:
-      return Subtype::Other;
-  }
-}
 
 // Times travel in 100-ns units through the core, in nanoseconds through GStreamer.
 SampleTimes TimesOf(GstBuffer* buffer) {
@@ -293,7 +268,7 @@ bool SetVideoCaps(OrvantaDetect* self, GstCaps* caps) {
   GstVideoInfo info;
   if (!gst_video_info_from_caps(&info, caps)) return false;
   VideoFormat format;
-  format.subtype = SubtypeOfFormat(GST_VIDEO_INFO_FORMAT(&info));
+  format.subtype = orvanta::detect::gst::PixelFormatOfVideo(GST_VIDEO_INFO_FORMAT(&info));
   format.width = GST_VIDEO_INFO_WIDTH(&info);
   format.height = GST_VIDEO_INFO_HEIGHT(&info);
   if (GST_VIDEO_INFO_FPS_N(&info) > 0)
@@ -324,7 +299,7 @@ bool SetVideoCaps(OrvantaDetect* self, GstCaps* caps) {
   s.capture_pool = MakePool(caps, static_cast<guint>(info.size), 2);
   // A source that is a named filter, and NV12 input, get copies on the preview: the live
   // image then never leaves with the upstream buffer.
-  s.preview_copy = s.block && (s.block->filterinmode || format.subtype == Subtype::NV12);
+  s.preview_copy = s.block && (s.block->filterinmode || format.subtype == PixelFormat::NV12);
   if (s.preview_copy)
     s.preview_pool = MakePool(caps, static_cast<guint>(info.size), kPreviewCopyBuffers);
   GST_INFO_OBJECT(self, "video %s %dx%d, frame duration %" G_GINT64_FORMAT " (100 ns)%s",

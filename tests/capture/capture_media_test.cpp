@@ -21,6 +21,7 @@
 #include "capture/media/media_graph.h"
 #include "capture/media/nv12_to_yuy2.h"
 #include "capture/media/rtsp_probe.h"
+#include "detectfilter/pixel_format.h"
 #include "tests/capture/fake_camera.h"
 #ifdef ORVANTA_HAVE_RTSP_SERVER
 #include "tests/capture/rtsp_test_server.h"
@@ -297,14 +298,14 @@ TEST(Catalogue, CaptureFormatAskedOfTheDevice) {
     GstCaps* device;
     const char* forcc;
     bool accepted;
-    media::Subtype subtype;
+    PixelFormat format;
     int red_mode;
   } cases[] = {
-      {any_size, "", true, media::Subtype::YUY2, 0},  // the device's own format
-      {any_size, "NV12", true, media::Subtype::NV12, 0},
-      {any_size, "yuy2R", true, media::Subtype::YUY2, 1},
-      {any_size, "RGB24", false, media::Subtype::Null, 0},
-      {small, "", false, media::Subtype::Null, 0},  // 640x480 cannot be had
+      {any_size, "", true, PixelFormat::YUY2, 0},  // the device's own format
+      {any_size, "NV12", true, PixelFormat::NV12, 0},
+      {any_size, "yuy2R", true, PixelFormat::YUY2, 1},
+      {any_size, "RGB24", false, PixelFormat::Null, 0},
+      {small, "", false, PixelFormat::Null, 0},  // 640x480 cannot be had
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.forcc);
@@ -312,7 +313,7 @@ TEST(Catalogue, CaptureFormatAskedOfTheDevice) {
     EXPECT_EQ(!media::Failed(r.result), c.accepted);
     EXPECT_EQ(r.red_mode, c.red_mode);
     if (c.accepted) {
-      EXPECT_TRUE(media::SameGuid(r.host_subtype, media::SubtypeGuid(c.subtype)));
+      EXPECT_TRUE(SameGuid(r.host_subtype, Info(c.format).guid));
       const GstStructure* s = gst_caps_get_structure(r.caps, 0);
       int rate_n = 0, rate_d = 0;
       EXPECT_TRUE(gst_structure_get_fraction(s, "framerate", &rate_n, &rate_d));

@@ -11,12 +11,13 @@
 #include "capture/host_sizing.h"
 #include "capture/live_commands.h"
 #include "capture/live_controller.h"
-#include "capture/media/subtypes.h"
+#include "capture/media/forced_format.h"
+#include "detectfilter/pixel_format.h"
 
 namespace orvanta::capture {
 namespace {
 
-DetectionBlock SizedBlock(int cx, int cy, media::Subtype subtype) {
+DetectionBlock SizedBlock(int cx, int cy, PixelFormat format) {
   DetectionBlock b{};
   b.cx = cx;
   b.cy = cy;
@@ -24,12 +25,12 @@ DetectionBlock SizedBlock(int cx, int cy, media::Subtype subtype) {
   b.fs_diff = 1;
   b.dmin = 2;
   b.fps = 30;
-  b.host_subtype = media::SubtypeGuid(subtype);
+  b.host_subtype = Info(format).guid;
   return b;
 }
 
 TEST(HostSizing, RingLimitIsRefusedAtFiveHundred) {
-  DetectionBlock b = SizedBlock(640, 480, media::Subtype::YUY2);
+  DetectionBlock b = SizedBlock(640, 480, PixelFormat::YUY2);
   b.fs_head = 400;
   b.fs_diff = 80;
   b.dmin = 4;
@@ -42,7 +43,7 @@ TEST(HostSizing, RingLimitIsRefusedAtFiveHundred) {
 }
 
 TEST(HostSizing, TwoGigabyteRingIsRefused) {
-  DetectionBlock b = SizedBlock(3840, 2560, media::Subtype::RGB32);  // 39 MB a frame
+  DetectionBlock b = SizedBlock(3840, 2560, PixelFormat::RGB32);  // 39 MB a frame
   b.fs_head = 60;
   EXPECT_EQ(SizeHostBuffers(b, false, 2).refusal,
             "UM313: Memory space limit. Please reduce Head or Frame size Xi Yi");
@@ -51,7 +52,7 @@ TEST(HostSizing, TwoGigabyteRingIsRefused) {
 TEST(HostSizing, FrameBytesBandsAudioAndWarmup) {
   struct Case {
     int cx, cy;
-    media::Subtype subtype;
+    PixelFormat format;
     double fps;
     bool audio;
     int sm_on;
@@ -60,15 +61,15 @@ TEST(HostSizing, FrameBytesBandsAudioAndWarmup) {
     int chunk_bytes, chunk_count, warmup;
     double capped_fps;
   } cases[] = {
-      {1920, 1088, media::Subtype::YUY2, 30, false, 0, 1920 * 1088 * 2, 16, 0, 0, 30, 30},
-      {1920, 1080, media::Subtype::NV12, 25, true, 1, 1920 * 1080 * 3 / 2, 8, 8192, 76, 100, 25},
-      {1920, 1090, media::Subtype::Y800, 0, true, 0, 1920 * 1090, 8, 98304, 38, 30, 0},
-      {385, 289, media::Subtype::RGB24, 240, false, 0, 111268 * 3, 8, 0, 0, 240, 120},
-      {2560, 1440, media::Subtype::RGB32, 30, false, 0, 2560 * 1440 * 4, 16, 0, 0, 30, 30},
+      {1920, 1088, PixelFormat::YUY2, 30, false, 0, 1920 * 1088 * 2, 16, 0, 0, 30, 30},
+      {1920, 1080, PixelFormat::NV12, 25, true, 1, 1920 * 1080 * 3 / 2, 8, 8192, 76, 100, 25},
+      {1920, 1090, PixelFormat::Y800, 0, true, 0, 1920 * 1090, 8, 98304, 38, 30, 0},
+      {385, 289, PixelFormat::RGB24, 240, false, 0, 111268 * 3, 8, 0, 0, 240, 120},
+      {2560, 1440, PixelFormat::RGB32, 30, false, 0, 2560 * 1440 * 4, 16, 0, 0, 30, 30},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.cx << "x" << c.cy << " fps " << c.fps);
-    DetectionBlock b = SizedBlock(c.cx, c.cy, c.subtype);
+    DetectionBlock b = SizedBlock(c.cx, c.cy, c.format);
     b.fps = c.fps;
     b.sm_on = c.sm_on;
     HostSizing s = SizeHostBuffers(b, c.audio, 2);
@@ -176,13 +177,13 @@ TEST(Catalogue, FormatsDurationsAndConnectors) {
   EXPECT_EQ(FrameDurationFor(0), 500000);
   auto r = media::ParseForcedFormat("yuy2R");
   ASSERT_TRUE(r);
-  EXPECT_EQ(r->subtype, media::Subtype::YUY2);
+  EXPECT_EQ(r->format, PixelFormat::YUY2);
   EXPECT_EQ(r->red_mode, 1);
   EXPECT_EQ(media::ParseForcedFormat("YUY2")->red_mode, 0);
   EXPECT_TRUE(media::ParseForcedFormat("auto")->automatic);
   EXPECT_FALSE(media::ParseForcedFormat("HEVC"));
   SourceSubtypeChoice auto_choice = ChooseSourceSubtype("");
-  EXPECT_TRUE(media::SameGuid(auto_choice.host_subtype, media::SubtypeGuid(media::Subtype::YUY2)));
+  EXPECT_TRUE(SameGuid(auto_choice.host_subtype, Info(PixelFormat::YUY2).guid));
   EXPECT_FALSE(ChooseSourceSubtype("HEVC").changed);
   EXPECT_STREQ(ConnectorName(3), "S-Video");
   EXPECT_STREQ(ConnectorName(4098), "Microphone");

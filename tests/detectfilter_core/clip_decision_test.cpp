@@ -28,7 +28,7 @@ std::vector<uint8_t> FrameFor(int k, char kind) {
   p.Set(1, 0, static_cast<uint8_t>(k >> 8));
   if (kind == 'D') p.Fill(4 + 4 * (k % 12), 4 + (k % 8), 2, 2, 200);
   if (kind == 'B') p.Fill(2, 4, 30, 20, 200);
-  return testing::Encode(p, kTypeY800);
+  return testing::Encode(p, PixelFormat::Y800);
 }
 
 // What the block held when the core announced the end of a clip.
@@ -77,7 +77,7 @@ ClipRun Feed(TestStation& st, const std::string& pattern, int apeak, bool end_of
                                 run.clips.emplace_back();
                               }});
   EXPECT_EQ(core.AttachBlock(&st.b()), 473);
-  EXPECT_TRUE(core.SetMediaType(VideoFormat{Subtype::Y800, kCx, kCy, 333667}));
+  EXPECT_TRUE(core.SetMediaType(VideoFormat{PixelFormat::Y800, kCx, kCy, 333667}));
   core.Run();
   for (k = 0; k < static_cast<int>(pattern.size()); ++k) {
     st.b().force_rec = pattern[k] == 'F';
@@ -192,7 +192,7 @@ TEST(ClipDecision, FrameArithmetic) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TestStation st(kCx, kCy, Subtype::Y800, [&](DetectionBlock& b) {
+    TestStation st(kCx, kCy, PixelFormat::Y800, [&](DetectionBlock& b) {
       base(b);
       c.setup(b);
     });
@@ -273,7 +273,7 @@ TEST(ClipDecision, NoFrameIsLostBetweenClips) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TestStation st(kCx, kCy, Subtype::Y800, [](DetectionBlock& b) {
+    TestStation st(kCx, kCy, PixelFormat::Y800, [](DetectionBlock& b) {
       b.so_on = b.sm_on = b.nt_on = b.brightonly = b.si_on = b.im_peak = 0;
       b.detect_on = 1;
       b.host_thread_id = 1;
@@ -296,7 +296,7 @@ TEST(ClipDecision, NoFrameIsLostBetweenClips) {
 }
 
 TEST(ClipDecision, TriggerTimeAndTimeLogUseTheStampThreeFramesBack) {
-  TestStation st(kCx, kCy, Subtype::Y800, [](DetectionBlock& b) {
+  TestStation st(kCx, kCy, PixelFormat::Y800, [](DetectionBlock& b) {
     b.so_on = b.sm_on = b.nt_on = b.brightonly = b.si_on = b.im_peak = 0;
     b.detect_on = 1;
     b.si_offset = 0;
@@ -308,7 +308,7 @@ TEST(ClipDecision, TriggerTimeAndTimeLogUseTheStampThreeFramesBack) {
   // 09.000 + 40 (k + 1); the stamp of frame k is the arrival of frame k - 3.
   DetectCore core(SteppingClock{1709672829, 0, 40});
   core.AttachBlock(&st.b());
-  core.SetMediaType(VideoFormat{Subtype::Y800, kCx, kCy, 400000});
+  core.SetMediaType(VideoFormat{PixelFormat::Y800, kCx, kCy, 400000});
   core.Run();
   // Fed until the clip's last frame: it is still recording, its log complete.
   std::string pattern = Pattern({{10, '.'}, {1, 'D'}, {4, '.'}});
@@ -329,7 +329,7 @@ TEST(ClipDecision, TriggerTimeAndTimeLogUseTheStampThreeFramesBack) {
 // A blinking patch that stays put: once tracked for more than 3 s it is slow, stops counting
 // hits, and ends the clip it has outlasted with -2.
 TEST(ClipDecision, SlowObjectEndsTheClip) {
-  TestStation st(kCx, kCy, Subtype::Y800, [](DetectionBlock& b) {
+  TestStation st(kCx, kCy, PixelFormat::Y800, [](DetectionBlock& b) {
     b.sm_on = b.nt_on = b.brightonly = b.si_on = b.im_peak = 0;
     b.so_size = 8;
     b.dmin = 1;
@@ -354,12 +354,12 @@ TEST(ClipDecision, SlowObjectEndsTheClip) {
                                 clip_frames = st.b().clip_frames;
                               }});
   core.AttachBlock(&st.b());
-  core.SetMediaType(VideoFormat{Subtype::Y800, kCx, kCy, 333667});
+  core.SetMediaType(VideoFormat{PixelFormat::Y800, kCx, kCy, 333667});
   core.Run();
   auto patch = [](int k) {
     Picture p(kCx, kCy, 10);
     if (k % 2 == 0) p.Fill(30, 14, 3, 3, 200);
-    return testing::Encode(p, kTypeY800);
+    return testing::Encode(p, PixelFormat::Y800);
   };
   for (k = 0; k < 200 && ended_at < 0; ++k) {
     auto frame = patch(k);

@@ -33,10 +33,10 @@ void Feed(TestStation& st, const std::vector<Picture>& pictures,
           const std::function<void(int, DetectionBlock&)>& after = nullptr, int threads = -1) {
   DetectCore core(SteppingClock{}, threads);
   core.AttachBlock(&st.b());
-  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::Y800, st.b().cx, st.b().cy, 333667}));
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{PixelFormat::Y800, st.b().cx, st.b().cy, 333667}));
   core.Run();
   for (int k = 0; k < static_cast<int>(pictures.size()); ++k) {
-    auto frame = testing::Encode(pictures[k], kTypeY800);
+    auto frame = testing::Encode(pictures[k], PixelFormat::Y800);
     core.ReceiveVideo(frame.data(), frame.size(), SampleTimes{});
     if (after) after(k, st.b());
   }
@@ -63,7 +63,7 @@ TEST(Detection, BrightOnlyNeedsBrighteningOverTheHeadFrame) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TestStation st(32, 16, Subtype::Y800, [&](DetectionBlock& b) {
+    TestStation st(32, 16, PixelFormat::Y800, [&](DetectionBlock& b) {
       UsePath(b, c.path);
       b.brightonly = c.brightonly;
       b.fs_head = 2;
@@ -96,7 +96,7 @@ TEST(Detection, TiedLargestDifferenceMarksTheFirstPixel) {
   for (const Case& c : cases) {
     for (int threads : {0, 2}) {
       SCOPED_TRACE(std::string(c.name) + ", threads " + std::to_string(threads));
-      TestStation st(32, 32, Subtype::Y800, [&](DetectionBlock& b) { UsePath(b, c.path); });
+      TestStation st(32, 32, PixelFormat::Y800, [&](DetectionBlock& b) { UsePath(b, c.path); });
       Picture ref(32, 32, 10), cur(32, 32, 10);
       cur.Set(c.first_col, c.first_row, 90);
       cur.Set(c.second_col, c.second_row, 90);
@@ -121,7 +121,7 @@ TEST(Detection, TiedLargestDifferenceMarksTheFirstPixel) {
 TEST(Detection, ObjectPathLeavesOutTheRowsNoBandCovers) {
   for (int row : {13, 17}) {
     SCOPED_TRACE(row);
-    TestStation st(32, 20, Subtype::Y800, [](DetectionBlock& b) {
+    TestStation st(32, 20, PixelFormat::Y800, [](DetectionBlock& b) {
       UsePath(b, Path::Object);
       b.bands = 8;  // 2 rows per band: rows 16..19 belong to none
     });
@@ -138,14 +138,14 @@ TEST(Detection, ObjectPathLeavesOutTheRowsNoBandCovers) {
 // New objects: a group smaller than dsize adds nothing to the hits; with all 19 entries in
 // use, further groups still count as hits but start no object.
 TEST(Detection, ObjectTableLimits) {
-  TestStation small(64, 32, Subtype::Y800, [](DetectionBlock& b) { UsePath(b, Path::Object); });
+  TestStation small(64, 32, PixelFormat::Y800, [](DetectionBlock& b) { UsePath(b, Path::Object); });
   Picture ref(64, 32, 10), cur(64, 32, 10);
   cur.Fill(10, 10, 2, 1, 200);  // 2 pixels, dsize 3
   int hits = -1;
   Feed(small, {ref, cur}, [&](int k, DetectionBlock& b) { hits = k == 1 ? b.hits : hits; });
   EXPECT_EQ(hits, 0);
 
-  TestStation full(160, 32, Subtype::Y800, [](DetectionBlock& b) {
+  TestStation full(160, 32, PixelFormat::Y800, [](DetectionBlock& b) {
     UsePath(b, Path::Object);
     b.so_size = 2;
   });
@@ -164,7 +164,7 @@ TEST(Detection, ObjectTableLimits) {
 TEST(Detection, IgnoreRepeatedFrame) {
   for (int ignoredf : {0, 1}) {
     SCOPED_TRACE(ignoredf);
-    TestStation st(32, 16, Subtype::Y800, [&](DetectionBlock& b) {
+    TestStation st(32, 16, PixelFormat::Y800, [&](DetectionBlock& b) {
       UsePath(b, Path::Plain);
       b.ignoredf = ignoredf;
     });

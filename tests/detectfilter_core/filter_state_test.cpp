@@ -24,48 +24,52 @@ std::string Text(const char16_t* s) {
 
 TEST(FilterState, InputFormats) {
   struct Case {
-    Subtype subtype;
+    PixelFormat format;
     bool red_mode;
     bool accepted;
-    int type_index;
     const char* fourcc;
     size_t image_size;  // 16 x 10 pixels
   };
   const Case cases[] = {
-      {Subtype::I420, false, true, 1, "I420", 240},
-      {Subtype::IYUV, false, true, 1, "I420", 240},
-      {Subtype::YV12, false, true, 1, "I420", 240},
-      {Subtype::YUY2, false, true, 2, "YUY2", 320},
-      {Subtype::YUY2, true, true, 2, "yuy2R", 320},
-      {Subtype::UYVY, false, true, 3, "UYVY", 320},
-      {Subtype::UYVY, true, true, 3, "uyvyR", 320},
-      {Subtype::RGB8, false, true, 4, "RGB8", 160},
-      {Subtype::Y800, false, true, 5, "Y800", 160},
-      {Subtype::RGB24, false, true, 6, "RGB24", 480},
-      {Subtype::RGB32, false, true, 7, "RGB32", 640},
-      {Subtype::NV12, false, true, 8, "NV12", 240},
-      {Subtype::Null, false, true, 0, "NULL", 320},
-      {Subtype::Other, false, false, 0, "", 0},
+      {PixelFormat::I420, false, true, "I420", 240},
+      {PixelFormat::IYUV, false, true, "I420", 240},
+      {PixelFormat::YV12, false, true, "I420", 240},
+      {PixelFormat::YUY2, false, true, "YUY2", 320},
+      {PixelFormat::YUY2, true, true, "yuy2R", 320},
+      {PixelFormat::UYVY, false, true, "UYVY", 320},
+      {PixelFormat::UYVY, true, true, "uyvyR", 320},
+      {PixelFormat::RGB8, false, true, "RGB8", 160},
+      {PixelFormat::Y800, false, true, "Y800", 160},
+      {PixelFormat::RGB24, false, true, "RGB24", 480},
+      {PixelFormat::RGB32, false, true, "RGB32", 640},
+      {PixelFormat::NV12, false, true, "NV12", 240},
+      {PixelFormat::Null, false, true, "NULL", 320},
+      {PixelFormat::DVSD, false, false, "", 0},
+      {PixelFormat::Other, false, false, "", 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.fourcc);
-    TestStation st(16, 10, Subtype::RGB32, [&](DetectionBlock& b) { b.red_mode = c.red_mode; });
+    SCOPED_TRACE(Info(c.format).name);
+    TestStation st(16, 10, PixelFormat::RGB32, [&](DetectionBlock& b) { b.red_mode = c.red_mode; });
     DetectCore core;
     core.AttachBlock(&st.b());
-    EXPECT_EQ(core.SetMediaType(VideoFormat{c.subtype, 16, -10, 400000}), c.accepted);
+    EXPECT_EQ(core.SetMediaType(VideoFormat{c.format, 16, -10, 400000}), c.accepted);
     EXPECT_EQ(Text(st.b().fourcc), c.fourcc);
-    if (!c.accepted) continue;
-    EXPECT_EQ(core.type_index(), c.type_index);
+    if (!c.accepted) {
+      EXPECT_EQ(core.format(), PixelFormat::Null);
+      continue;
+    }
+    EXPECT_EQ(core.format(), c.format);
     EXPECT_EQ(core.image_size(), c.image_size);
+    EXPECT_TRUE(SameGuid(st.b().input_subtype, Info(c.format).guid));
     EXPECT_EQ(Text(st.b().format_error), "");
   }
 }
 
 TEST(FilterState, SizeMismatchIsRefusedWithItsReason) {
-  TestStation st(720, 480, Subtype::YUY2);
+  TestStation st(720, 480, PixelFormat::YUY2);
   DetectCore core;
   core.AttachBlock(&st.b());
-  EXPECT_FALSE(core.SetMediaType(VideoFormat{Subtype::YUY2, 640, 480, 333667}));
+  EXPECT_FALSE(core.SetMediaType(VideoFormat{PixelFormat::YUY2, 640, 480, 333667}));
   EXPECT_EQ(Text(st.b().format_error), "Xi 720 x Yi 480 not match 640 x 480");
   // A later attach clears the reason.
   core.AttachBlock(&st.b());
@@ -73,28 +77,28 @@ TEST(FilterState, SizeMismatchIsRefusedWithItsReason) {
 }
 
 TEST(FilterState, FrameDuration) {
-  TestStation st(16, 10, Subtype::YUY2);
+  TestStation st(16, 10, PixelFormat::YUY2);
   DetectCore core;
   core.AttachBlock(&st.b());
   // Unknown with nothing remembered: the substitute duration.
-  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::YUY2, 16, 10, 0}));
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{PixelFormat::YUY2, 16, 10, 0}));
   EXPECT_EQ(core.frame_duration(), 333667);
   EXPECT_EQ(st.b().avg_time_per_frame, 0);
-  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::YUY2, 16, 10, 400000}));
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{PixelFormat::YUY2, 16, 10, 400000}));
   EXPECT_EQ(core.frame_duration(), 400000);
   EXPECT_EQ(st.b().avg_time_per_frame, 400000);
   // Unknown again: the remembered one.
-  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::YUY2, 16, 10, -1}));
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{PixelFormat::YUY2, 16, 10, -1}));
   EXPECT_EQ(core.frame_duration(), 400000);
   // Implausibly short.
-  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::YUY2, 16, 10, 50000}));
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{PixelFormat::YUY2, 16, 10, 50000}));
   EXPECT_EQ(core.frame_duration(), 333667);
 }
 
 // Before attach and Run, and after a clip, frames pass to the preview untouched; output_hold
 // silences both outputs while detection goes on.
 TEST(FilterState, PassThroughAndHold) {
-  TestStation st(32, 16, Subtype::Y800);
+  TestStation st(32, 16, PixelFormat::Y800);
   DetectCore core(testing::SteppingClock{});
   int previews = 0, captures = 0;
   bool preview_result = true;
@@ -110,7 +114,7 @@ TEST(FilterState, PassThroughAndHold) {
                               },
                               nullptr});
   EXPECT_EQ(core.AttachBlock(nullptr), 473);
-  auto frame = testing::Encode(Picture(32, 16, 77), kTypeY800);
+  auto frame = testing::Encode(Picture(32, 16, 77), PixelFormat::Y800);
   const auto original = frame;
   EXPECT_TRUE(core.ReceiveVideo(frame.data(), frame.size(), SampleTimes{}));
   preview_result = false;  // while not running, the preview's result is the answer
@@ -123,13 +127,13 @@ TEST(FilterState, PassThroughAndHold) {
   core.AttachBlock(&st.b());
   core.Run();  // no format yet: frames keep passing
   EXPECT_FALSE(core.running());
-  core.SetMediaType(VideoFormat{Subtype::Y800, 32, 16, 333667});
+  core.SetMediaType(VideoFormat{PixelFormat::Y800, 32, 16, 333667});
   core.Run();
   EXPECT_TRUE(core.running());
   st.b().output_hold = 1;
   st.b().force_rec = 1;
   for (int k = 0; k < 10; ++k) {
-    auto f = testing::Encode(Picture(32, 16, static_cast<uint8_t>(k)), kTypeY800);
+    auto f = testing::Encode(Picture(32, 16, static_cast<uint8_t>(k)), PixelFormat::Y800);
     core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
   }
   EXPECT_EQ(previews, 2);
@@ -140,16 +144,16 @@ TEST(FilterState, PassThroughAndHold) {
 
 // Stop keeps the newest ring frame as the snapshot when the host has none pending.
 TEST(FilterState, StopKeepsASnapshot) {
-  TestStation st(32, 16, Subtype::Y800);
+  TestStation st(32, 16, PixelFormat::Y800);
   DetectCore core(testing::SteppingClock{});
   core.AttachBlock(&st.b());
-  core.SetMediaType(VideoFormat{Subtype::Y800, 32, 16, 333667});
+  core.SetMediaType(VideoFormat{PixelFormat::Y800, 32, 16, 333667});
   core.Stop();  // nothing received yet: nothing to keep
   EXPECT_EQ(st.b().snap_valid, 0);
   core.Run();
   st.b().si_on = 0;
   for (int k = 1; k <= 3; ++k) {
-    auto f = testing::Encode(Picture(32, 16, static_cast<uint8_t>(10 * k)), kTypeY800);
+    auto f = testing::Encode(Picture(32, 16, static_cast<uint8_t>(10 * k)), PixelFormat::Y800);
     core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
   }
   core.Stop();
@@ -160,7 +164,7 @@ TEST(FilterState, StopKeepsASnapshot) {
 // The text line goes on the live image and on each delivered clip frame, never on the copy
 // kept in the ring before delivery; masked pixels are painted on the live image only.
 TEST(FilterState, OverlaysStayOffTheRing) {
-  TestStation st(120, 40, Subtype::Y800, [](DetectionBlock& b) {
+  TestStation st(120, 40, PixelFormat::Y800, [](DetectionBlock& b) {
     b.sm_on = 1;
     b.so_on = 0;
     b.si_area = 1;
@@ -179,10 +183,10 @@ TEST(FilterState, OverlaysStayOffTheRing) {
                               },
                               nullptr});
   core.AttachBlock(&st.b());
-  core.SetMediaType(VideoFormat{Subtype::Y800, 120, 40, 333667});
+  core.SetMediaType(VideoFormat{PixelFormat::Y800, 120, 40, 333667});
   core.Run();
   st.b().force_rec = 1;
-  const auto sky = testing::Encode(Picture(120, 40, 40), kTypeY800);
+  const auto sky = testing::Encode(Picture(120, 40, 40), PixelFormat::Y800);
   for (int k = 0; k < 6; ++k) {
     auto f = sky;
     core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
@@ -212,7 +216,7 @@ TEST(FilterState, OverlaysStayOffTheRing) {
 TEST(FilterState, ObjectBoxesOnTheLiveImage) {
   for (int shown : {0, 1}) {
     SCOPED_TRACE(shown);
-    TestStation st(64, 48, Subtype::Y800, [&](DetectionBlock& b) {
+    TestStation st(64, 48, PixelFormat::Y800, [&](DetectionBlock& b) {
       b.so_on2 = 1;
       b.live_shown = shown;
       b.so_size = 5;
@@ -228,12 +232,12 @@ TEST(FilterState, ObjectBoxesOnTheLiveImage) {
                                 },
                                 nullptr, nullptr});
     core.AttachBlock(&st.b());
-    core.SetMediaType(VideoFormat{Subtype::Y800, 64, 48, 333667});
+    core.SetMediaType(VideoFormat{PixelFormat::Y800, 64, 48, 333667});
     core.Run();
     Picture sky(64, 48, 20), blob(64, 48, 20);
     blob.Fill(30, 20, 3, 3, 200);  // centre (31, 21): box columns 26..36, rows 16..26
     for (const Picture& p : {sky, blob}) {
-      auto f = testing::Encode(p, kTypeY800);
+      auto f = testing::Encode(p, PixelFormat::Y800);
       core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
     }
     const uint8_t edge = shown ? 128 : 20;
@@ -251,29 +255,31 @@ TEST(FilterState, ObjectBoxesOnTheLiveImage) {
 TEST(FilterState, MaskPainting) {
   const uint8_t mask[] = {0, 248, 1, 2, 249};
   struct Case {
-    int type_index;
+    PixelFormat format;
     int paint;
     bool area;
     std::vector<int> expected;  // brightness after painting; the picture holds 50
   };
   const Case cases[] = {
-      {kTypeY800, 1, false, {50, 1, 50, 50, 50}},
-      {kTypeY800, 254, true, {50, 254, 128, 128, 128}},
-      {kTypeYUY2, 0, true, {50, 50, 128, 128, 128}},
-      {kTypeUYVY, 254, false, {50, 254, 50, 50, 50}},
-      {kTypeRGB24, 1, true, {50, 1, 128, 128, 128}},
-      {kTypeRGB32, 254, true, {50, 254, 128, 128, 128}},
+      {PixelFormat::Y800, 1, false, {50, 1, 50, 50, 50}},
+      {PixelFormat::Y800, 254, true, {50, 254, 128, 128, 128}},
+      {PixelFormat::YUY2, 0, true, {50, 50, 128, 128, 128}},
+      {PixelFormat::UYVY, 254, false, {50, 254, 50, 50, 50}},
+      {PixelFormat::RGB24, 1, true, {50, 1, 128, 128, 128}},
+      {PixelFormat::RGB32, 254, true, {50, 254, 128, 128, 128}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.type_index) + " paint " + std::to_string(c.paint));
-    auto frame = testing::Encode(Picture(5, 1, 50), c.type_index);
+    SCOPED_TRACE(std::string(Info(c.format).name) + " paint " + std::to_string(c.paint));
+    auto frame = testing::Encode(Picture(5, 1, 50), c.format);
     const auto before = frame;
-    PaintMask(frame.data(), c.type_index, mask, 5, c.paint, c.area);
-    const int step = c.type_index == kTypeYUY2 || c.type_index == kTypeUYVY ? 2
-                     : c.type_index == kTypeRGB24                           ? 3
-                     : c.type_index == kTypeRGB32                           ? 4
-                                                                            : 1;
-    const int offset = c.type_index == kTypeUYVY ? 1 : 0;
+    PaintMaskFn paint = PaintMaskFor(Info(c.format));
+    ASSERT_NE(paint, nullptr);
+    paint(frame.data(), mask, 5, c.paint, c.area);
+    const int step = c.format == PixelFormat::YUY2 || c.format == PixelFormat::UYVY ? 2
+                     : c.format == PixelFormat::RGB24                               ? 3
+                     : c.format == PixelFormat::RGB32                               ? 4
+                                                                                    : 1;
+    const int offset = c.format == PixelFormat::UYVY ? 1 : 0;
     for (int i = 0; i < 5; ++i) {
       EXPECT_EQ(frame[step * i + offset], c.expected[i]) << i;
       if (step >= 3) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "detectfilter/core/pixel_format.h"
+#include "detectfilter/pixel_format.h"
 
 namespace orvanta::detect::testing {
 
@@ -29,31 +29,13 @@ struct Picture {
   }
 };
 
-// Writes the picture as a frame of `type_index`: brightness where the format keeps it, grey
+// Writes the picture as a frame of `format`: brightness where the format keeps it, grey
 // colour elsewhere (RGB formats get the brightness in all three colour bytes).
-inline std::vector<uint8_t> Encode(const Picture& p, int type_index) {
+inline std::vector<uint8_t> Encode(const Picture& p, PixelFormat format) {
   const size_t pixels = static_cast<size_t>(p.cx) * p.cy;
-  std::vector<uint8_t> f(ImageSize(type_index, pixels), 128);
-  for (size_t i = 0; i < pixels; ++i) {
-    const uint8_t v = p.y[i];
-    switch (type_index) {
-      case kTypeYUY2:
-        f[2 * i] = v;
-        break;
-      case kTypeUYVY:
-        f[2 * i + 1] = v;
-        break;
-      case kTypeRGB24:
-        f[3 * i] = f[3 * i + 1] = f[3 * i + 2] = v;
-        break;
-      case kTypeRGB32:
-        f[4 * i] = f[4 * i + 1] = f[4 * i + 2] = v;
-        break;
-      default:
-        f[i] = v;
-        break;
-    }
-  }
+  std::vector<uint8_t> f(static_cast<size_t>(FrameBytes(format, static_cast<int64_t>(pixels))),
+                         128);
+  for (size_t i = 0; i < pixels; ++i) PutBrightness(Info(format), f.data(), i, p.y[i]);
   return f;
 }
 

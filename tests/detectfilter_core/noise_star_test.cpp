@@ -274,7 +274,7 @@ TEST(StarMask, KernelsMarkWhatTheRuleMarks) {
 TEST(StarMask, HalfResolutionSumsStayInTheirMap) {
   for (bool object_path : {false, true}) {
     SCOPED_TRACE(object_path ? "object path" : "averaging path");
-    testing::TestStation st(33, 15, Subtype::Y800, [&](DetectionBlock& b) {
+    testing::TestStation st(33, 15, PixelFormat::Y800, [&](DetectionBlock& b) {
       b.sm_on2 = 1;
       b.so_on = object_path;
       b.fs_head = 1;
@@ -285,10 +285,11 @@ TEST(StarMask, HalfResolutionSumsStayInTheirMap) {
     st.b().avr_map2 = st.avr_map2.data();
     DetectCore core(testing::SteppingClock{});
     core.AttachBlock(&st.b());
-    ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::Y800, 33, 15, 333667}));
+    ASSERT_TRUE(core.SetMediaType(VideoFormat{PixelFormat::Y800, 33, 15, 333667}));
     core.Run();
     for (int k = 0; k < 3; ++k) {
-      auto f = testing::Encode(testing::Picture(33, 15, static_cast<uint8_t>(100 + k)), kTypeY800);
+      auto f = testing::Encode(testing::Picture(33, 15, static_cast<uint8_t>(100 + k)),
+                               PixelFormat::Y800);
       core.ReceiveVideo(f.data(), f.size(), SampleTimes{});
     }
     for (size_t i = pixels; i < st.avr_map2.size(); ++i) ASSERT_EQ(st.avr_map2[i], 0xEE) << i;
@@ -300,11 +301,11 @@ TEST(StarMask, HalfResolutionSumsStayInTheirMap) {
 }
 
 TEST(StarMask, RunMarksThePictureBorder) {
-  testing::TestStation st(16, 12, Subtype::Y800);
+  testing::TestStation st(16, 12, PixelFormat::Y800);
   st.b().mask[5 * 16 + 7] = 2;
   DetectCore core(testing::SteppingClock{});
   core.AttachBlock(&st.b());
-  ASSERT_TRUE(core.SetMediaType(VideoFormat{Subtype::Y800, 16, 12, 333667}));
+  ASSERT_TRUE(core.SetMediaType(VideoFormat{PixelFormat::Y800, 16, 12, 333667}));
   core.Run();
   for (int y = 0; y < 12; ++y) {
     for (int x = 0; x < 16; ++x) {

@@ -10,7 +10,7 @@
 
 #include "detectfilter/core/bitmap_fonts.h"
 #include "detectfilter/core/detect_core.h"
-#include "detectfilter/core/pixel_format.h"
+#include "detectfilter/pixel_format.h"
 #include "detectfilter/zavipf.h"
 #include "tests/support/block_buffers.h"
 
@@ -63,18 +63,18 @@ inline void ApplyStationDefaults(DetectionBlock& b, int cx, int cy) {
 struct TestStation : orvanta::testing::BlockBuffers {
   // `setup` may change settings (fs_head, dmin, ...) before the buffers are sized.
   template <typename Setup>
-  TestStation(int cx, int cy, Subtype subtype, Setup setup) : block(new DetectionBlock{}) {
+  TestStation(int cx, int cy, PixelFormat format, Setup setup) : block(new DetectionBlock{}) {
     DetectionBlock& b = *block;
     ApplyStationDefaults(b, cx, cy);
     setup(b);
     b.pixels = (cx * cy + 3) / 4 * 4;
-    b.frame_bytes = static_cast<int32_t>(ImageSize(FormatOf(subtype).type_index, b.pixels));
+    b.frame_bytes = static_cast<int32_t>(FrameBytes(format, b.pixels));
     if (b.ring_count == 0) b.ring_count = b.fs_head + b.fs_diff + b.dmin + 15;
     b.warmup = 0;
     Allocate(b);
   }
-  TestStation(int cx, int cy, Subtype subtype)
-      : TestStation(cx, cy, subtype, [](DetectionBlock&) {}) {}
+  TestStation(int cx, int cy, PixelFormat format)
+      : TestStation(cx, cy, format, [](DetectionBlock&) {}) {}
 
   DetectionBlock& b() { return *block; }
 

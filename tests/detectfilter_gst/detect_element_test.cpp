@@ -171,7 +171,7 @@ TEST(DetectElement, MovingDotGivesOneClipPerRunWithTextBurntIn) {
     std::vector<uint8_t> expected = sent[source];
     char line[16];
     std::snprintf(line, sizeof line, " %05d", number);
-    RenderTextLine(*block.get(), 5, line, expected.data());
+    RenderTextLine(*block.get(), Info(PixelFormat::Y800), line, expected.data());
     EXPECT_EQ(capture[j].data, expected);
   }
   // The clip clock starts at three frame durations after each run.
@@ -201,25 +201,21 @@ TEST(DetectElement, OutputHoldDropsBothOutputsWhileDetectionGoesOn) {
 // Odd sizes leave GStreamer's rows padded; the core sees packed frames and the outputs get
 // the caps' layout back: every picture byte as it came, the text on the bottom rows.
 TEST(DetectElement, EveryFormatAtAnOddSizeKeepsItsPicture) {
-  struct Case {
-    const char* format;
-    double bytes_per_pixel;
-  } cases[] = {{"I420", 1.5}, {"YV12", 1.5}, {"NV12", 1.5}, {"YUY2", 2},
-               {"UYVY", 2},   {"GRAY8", 1},  {"BGR", 3},    {"BGRx", 4}};
+  const char* const formats[] = {"I420", "YV12", "NV12", "YUY2", "UYVY", "GRAY8", "BGR", "BGRx"};
   const int w = 385, h = 289;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.format);
+  for (const char* format : formats) {
+    SCOPED_TRACE(format);
     BlockShape shape;
     shape.cx = w;
     shape.cy = h;
-    shape.bytes_per_pixel = c.bytes_per_pixel;
+    shape.format = PixelFormatOfRawCaps(format);
     HostBlock block(shape);
     block->force_rec = 1;  // a manual recording: every frame goes into the clip
     block->si_on = 1;
     UseSmallFont(block.get());
     SetFormatText(block.get(), "1");
     const std::string caps =
-        std::string("video/x-raw,format=") + c.format + ",width=385,height=289,framerate=30/1";
+        std::string("video/x-raw,format=") + format + ",width=385,height=289,framerate=30/1";
     ElementHarness harness(caps);
     harness.Attach(block.get());
     ASSERT_TRUE(harness.Play());
@@ -265,7 +261,7 @@ TEST(DetectElement, EveryFormatAtAnOddSizeKeepsItsPicture) {
     // The digit 1's body pixel at column 2, one row above the baseline, in the caps layout.
     const size_t luma_stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
     const int pstride = GST_VIDEO_FORMAT_INFO_PSTRIDE(finfo, 0);
-    const int luma_offset = std::string(c.format) == "UYVY" ? 1 : 0;
+    const int luma_offset = std::string(format) == "UYVY" ? 1 : 0;
     const size_t body = (h - 2) * luma_stride + 2 * pstride + luma_offset;
 
     auto preview = harness.preview();

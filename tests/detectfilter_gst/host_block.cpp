@@ -12,7 +12,7 @@ HostBlock::HostBlock(const BlockShape& s) : block_(std::make_unique<DetectionBlo
   b.dmin = s.dmin;
   b.fs_tail = s.fs_tail;
   b.pixels = ((s.cx * s.cy + 3) / 4) * 4;
-  b.frame_bytes = static_cast<int32_t>(b.pixels * s.bytes_per_pixel);
+  b.frame_bytes = static_cast<int32_t>(FrameBytes(s.format, b.pixels));
   b.ring_count = s.fs_head + s.fs_diff + s.dmin + 15;
   buffers_.Allocate(b);
   if (s.audio) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "detectfilter/pixel_format.h"
 #include "detectfilter/zavipf.h"
 #include "tests/support/block_buffers.h"
 
@@ -12,7 +13,7 @@ namespace orvanta::detect::testing {
 struct BlockShape {
   int cx = 64;
   int cy = 48;
-  double bytes_per_pixel = 1;  // 1 (Y800), 1.5 (4:2:0), 2, 3, 4
+  PixelFormat format = PixelFormat::Y800;  // of the frames the ring holds
   int fs_head = 3;
   int fs_diff = 2;
   int dmin = 2;

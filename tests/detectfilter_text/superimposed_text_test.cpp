@@ -174,7 +174,7 @@ TEST(TextRender, GlyphPlacementOnTheBrightnessPlane) {
   const int cx = 40, cy = 20;
   auto b = RenderBlock(cx, cy, 2, 0);
   Frame frame(cx * cy, 100);
-  RenderTextLine(*b, 5, "1", frame.data());
+  RenderTextLine(*b, Info(PixelFormat::Y800), "1", frame.data());
   const char* art[] = {"..o..", "oo#o.", "o##o.", ".o#o.", ".o#o.",
                        ".o#o.", "oo#oo", "o###o", ".ooo."};
   const int top = cy - 2 - 1 - 8;
@@ -195,24 +195,24 @@ TEST(TextRender, BytesWrittenByInputType) {
   const int cx = 16, cy = 16, y = cy - 1 - 1;
   const size_t pixel = static_cast<size_t>(2 + y * cx);
   struct Case {
-    int type_index;
+    PixelFormat format;
     size_t bytes_per_pixel;
     std::vector<size_t> body_bytes;
   } cases[] = {
-      {1, 1, {pixel}},                                    // I420: brightness plane
-      {2, 2, {pixel * 2}},                                // YUY2
-      {3, 2, {pixel * 2 + 1}},                            // UYVY
-      {4, 1, {pixel}},                                    // RGB8, top-down here
-      {5, 1, {pixel}},                                    // Y800
-      {6, 3, {pixel * 3, pixel * 3 + 1, pixel * 3 + 2}},  // RGB24, top-down here
-      {7, 4, {pixel * 4, pixel * 4 + 1, pixel * 4 + 2}},  // RGB32, alpha untouched
-      {8, 1, {pixel}},                                    // NV12
+      {PixelFormat::I420, 1, {pixel}},  // brightness plane
+      {PixelFormat::YUY2, 2, {pixel * 2}},
+      {PixelFormat::UYVY, 2, {pixel * 2 + 1}},
+      {PixelFormat::RGB8, 1, {pixel}},  // top-down here
+      {PixelFormat::Y800, 1, {pixel}},
+      {PixelFormat::RGB24, 3, {pixel * 3, pixel * 3 + 1, pixel * 3 + 2}},  // top-down here
+      {PixelFormat::RGB32, 4, {pixel * 4, pixel * 4 + 1, pixel * 4 + 2}},  // alpha untouched
+      {PixelFormat::NV12, 1, {pixel}},
   };
   auto b = RenderBlock(cx, cy, 0, 0);
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.type_index);
+    SCOPED_TRACE(Info(c.format).name);
     Frame frame(cx * cy * c.bytes_per_pixel, 7);
-    RenderTextLine(*b, c.type_index, "1", frame.data());
+    RenderTextLine(*b, Info(c.format), "1", frame.data());
     for (size_t i : c.body_bytes) EXPECT_EQ(frame.data()[i], 255) << i;
     size_t changed = 0;
     for (size_t i = 0; i < frame.size; ++i) changed += frame.data()[i] != 7;
@@ -233,10 +233,10 @@ TEST(TextRender, EdgesAndUndrawnCells) {
   {
     auto b = RenderBlock(12, 12, 0, 0);  // room for two cells: columns 0 and 5
     Frame frame(12 * 12, 0);
-    RenderTextLine(*b, 5, "111", frame.data());
+    RenderTextLine(*b, Info(PixelFormat::Y800), "111", frame.data());
     EXPECT_EQ(count_changed(frame), 2u * 31);
     Frame skipped(12 * 12, 0);
-    RenderTextLine(*b, 5,
+    RenderTextLine(*b, Info(PixelFormat::Y800),
                    "\x80"
                    "1",
                    skipped.data());  // the unknown character keeps its cell
@@ -248,19 +248,19 @@ TEST(TextRender, EdgesAndUndrawnCells) {
     // The host's largest si_y0 keeps the glyph top on row 2; one more and nothing is drawn.
     auto b = RenderBlock(20, 30, 30 - (9 + 2), 0);
     Frame frame(20 * 30, 0);
-    RenderTextLine(*b, 5, "1", frame.data());
+    RenderTextLine(*b, Info(PixelFormat::Y800), "1", frame.data());
     EXPECT_EQ(count_changed(frame), 31u);
     EXPECT_EQ(frame.data()[2 * 20 + 2], 32);  // outline pixel above the glyph
     b->si_y0 += 1;
     Frame low(20 * 30, 0);
-    RenderTextLine(*b, 5, "1", low.data());
+    RenderTextLine(*b, Info(PixelFormat::Y800), "1", low.data());
     EXPECT_EQ(count_changed(low), 0u);
   }
   {
     // Doubled font on the bottom row: its lowest pixel pair would fall below the picture.
     auto b = RenderBlock(40, 60, 0, 3);
     Frame frame(40 * 60, 0);
-    RenderTextLine(*b, 5, "|", frame.data());
+    RenderTextLine(*b, Info(PixelFormat::Y800), "|", frame.data());
     EXPECT_TRUE(frame.GuardsIntact(0));
     EXPECT_GT(count_changed(frame), 0u);
   }
@@ -272,7 +272,7 @@ TEST(TextRender, BlockGlyphStartsOnAnEvenRow) {
     SCOPED_TRACE(si_y0);
     auto b = RenderBlock(cx, cy, si_y0, 2);
     Frame frame(cx * cy, 0);
-    RenderTextLine(*b, 5, "\x7f", frame.data());
+    RenderTextLine(*b, Info(PixelFormat::Y800), "\x7f", frame.data());
     const int bottom = (cy - si_y0 - 1) & ~1;
     for (int y = 0; y < cy; ++y) {
       bool bar = y <= bottom && y > bottom - 24 && y % 2 == 0;
@@ -286,8 +286,8 @@ TEST(TextRender, BurnTextDrawsTheBuiltLine) {
   SetText(b->si_format, u"%C");
   b->clip_no = 11;
   Frame burnt(64 * 16, 0), rendered(64 * 16, 0);
-  BurnText(*b, 5, SampleFrame(), {}, TextMode::Capture, burnt.data());
-  RenderTextLine(*b, 5, "0011", rendered.data());
+  BurnText(*b, Info(PixelFormat::Y800), SampleFrame(), {}, TextMode::Capture, burnt.data());
+  RenderTextLine(*b, Info(PixelFormat::Y800), "0011", rendered.data());
   EXPECT_EQ(burnt.buf, rendered.buf);
 }
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "detectfilter/pixel_format.h"
 #include "products/bmp_file.h"
-#include "products/frame_layout.h"
 #include "tests/products/temp_dir.h"
 
 namespace orvanta {
@@ -18,11 +18,11 @@ using testing::TempDir;
 struct HostedMask {
   std::unique_ptr<DetectionBlock> block = std::make_unique<DetectionBlock>();
   std::vector<uint8_t> memory;
-  HostedMask(int cx, int cy, FrameLayout subtype) {
+  HostedMask(int cx, int cy, PixelFormat format) {
     block->cx = cx;
     block->cy = cy;
     block->pixels = (cx * cy + 3) / 4 * 4;
-    block->host_subtype = SubtypeGuid(subtype);
+    block->host_subtype = Info(format).guid;
     memory.assign(block->pixels + 12 * cx, 0xEE);
     block->mask_base = memory.data();
     block->mask = memory.data() + 6 * cx;
@@ -47,9 +47,9 @@ TEST(AreaMaskTest, PaintedRowsAreExcludedForEveryFrameFormat) {
   ASSERT_TRUE(WriteBmp24(dir / "DA640-480.bmp", PaintedMask()).ok());
   // Frames are stored top-down whatever their format, so the painted bottom
   // rows are the last mask rows for RGB24 too.
-  for (FrameLayout subtype : {FrameLayout::YUY2, FrameLayout::RGB24}) {
-    SCOPED_TRACE(static_cast<int>(subtype));
-    HostedMask hosted(640, 480, subtype);
+  for (PixelFormat format : {PixelFormat::YUY2, PixelFormat::RGB24}) {
+    SCOPED_TRACE(Info(format).name);
+    HostedMask hosted(640, 480, format);
     Image24 work;
     const AreaMaskLoad load =
         LoadAreaMask({dir.path(), "DA640-480.bmp", 640, 480}, work, hosted.block.get());
@@ -93,7 +93,7 @@ TEST(AreaMaskTest, FallbacksAndMessages) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    HostedMask hosted(c.cx, c.cy, FrameLayout::YUY2);
+    HostedMask hosted(c.cx, c.cy, PixelFormat::YUY2);
     Image24 work;
     const AreaMaskLoad load =
         LoadAreaMask({dir.path(), c.name, c.cx, c.cy}, work, hosted.block.get());

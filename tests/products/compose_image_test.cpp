@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace orvanta {
@@ -32,7 +33,7 @@ TEST(ComposeImageTest, UniformGrayYuy2Snapshot) {
   std::vector<uint8_t> frame(640 * 480 * 2, 128);
   Image24 image;
   ASSERT_TRUE(
-      ComposeFrameImage(FrameLayout::YUY2, frame.data(), frame.size(), 640, 480, image).ok());
+      ComposeFrameImage(PixelFormat::YUY2, frame.data(), frame.size(), 640, 480, image).ok());
   ASSERT_EQ(image.bgr.size(), 640u * 480 * 3);
   for (uint8_t v : image.bgr) ASSERT_EQ(v, 128);
 }
@@ -47,30 +48,30 @@ Yuv Pixel(int x, int y) {
   return {10 + 20 * (y * 4 + x), left ? 90 : 200, left ? 200 : 60};
 }
 
-std::vector<uint8_t> MakeFrame(FrameLayout layout) {
+std::vector<uint8_t> MakeFrame(PixelFormat layout) {
   std::vector<uint8_t> f;
   auto Y = [&](int x, int y) { return static_cast<uint8_t>(Pixel(x, y).y); };
   auto U = [&](int x) { return static_cast<uint8_t>(Pixel(x, 0).u); };
   auto V = [&](int x) { return static_cast<uint8_t>(Pixel(x, 0).v); };
   switch (layout) {
-    case FrameLayout::I420:
-    case FrameLayout::YV12:
-    case FrameLayout::NV12:
+    case PixelFormat::I420:
+    case PixelFormat::YV12:
+    case PixelFormat::NV12:
       for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x) f.push_back(Y(x, y));
-      if (layout == FrameLayout::NV12) {
+      if (layout == PixelFormat::NV12) {
         f.insert(f.end(), {U(0), V(0), U(2), V(2)});
-      } else if (layout == FrameLayout::I420) {
+      } else if (layout == PixelFormat::I420) {
         f.insert(f.end(), {U(0), U(2), V(0), V(2)});
       } else {
         f.insert(f.end(), {V(0), V(2), U(0), U(2)});
       }
       break;
-    case FrameLayout::YUY2:
-    case FrameLayout::UYVY:
+    case PixelFormat::YUY2:
+    case PixelFormat::UYVY:
       for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; x += 2) {
-          if (layout == FrameLayout::YUY2)
+          if (layout == PixelFormat::YUY2)
             f.insert(f.end(), {Y(x, y), U(x), Y(x + 1, y), V(x)});
           else
             f.insert(f.end(), {U(x), Y(x, y), V(x), Y(x + 1, y)});
@@ -83,9 +84,9 @@ std::vector<uint8_t> MakeFrame(FrameLayout layout) {
 }
 
 TEST(ComposeImageTest, EveryYuvLayoutLandsUpright) {
-  for (FrameLayout layout : {FrameLayout::I420, FrameLayout::YV12, FrameLayout::NV12,
-                             FrameLayout::YUY2, FrameLayout::UYVY}) {
-    SCOPED_TRACE(static_cast<int>(layout));
+  for (PixelFormat layout : {PixelFormat::I420, PixelFormat::YV12, PixelFormat::NV12,
+                             PixelFormat::YUY2, PixelFormat::UYVY}) {
+    SCOPED_TRACE(Info(layout).name);
     const std::vector<uint8_t> frame = MakeFrame(layout);
     Image24 image;
     ASSERT_TRUE(ComposeFrameImage(layout, frame.data(), frame.size(), 4, 2, image).ok());
@@ -94,6 +95,57 @@ TEST(ComposeImageTest, EveryYuvLayoutLandsUpright) {
         const Yuv in = Pixel(x, y);
         const Bgr want = YuvToBgr(in.y, in.u, in.v);
         const uint8_t* got = image.row(1 - y) + 3 * x;  // first frame row = top = last memory row
+        EXPECT_EQ(got[0], want.b) << x << "," << y;
+        EXPECT_EQ(got[1], want.g) << x << "," << y;
+        EXPECT_EQ(got[2], want.r) << x << "," << y;
+      }
+  }
+}
+
+// A 5 x 3 snapshot hosted as the station hosts it (a buffer for the pixel count rounded up to
+// 4) in the filter's packed layout: colour samples of 2 x 1 blocks or 2 pairs a row. The last
+// column and row have no colour samples of their own and take their neighbours'.
+TEST(ComposeImageTest, OddSizedSnapshotsCompose) {
+  const int cx = 5, cy = 3;
+  auto luma = [](int x, int y) { return static_cast<uint8_t>(20 + 15 * (y * cx + x)); };
+  const uint8_t u[2] = {90, 200}, v[2] = {200, 60};  // by colour column
+  for (PixelFormat format : {PixelFormat::I420, PixelFormat::YV12, PixelFormat::NV12,
+                             PixelFormat::YUY2, PixelFormat::UYVY}) {
+    SCOPED_TRACE(Info(format).name);
+    std::vector<uint8_t> frame(static_cast<size_t>(FrameBytes(format, 16)), 7);
+    const bool packed = format == PixelFormat::YUY2 || format == PixelFormat::UYVY;
+    const int y_at = format == PixelFormat::UYVY ? 1 : 0;
+    for (int y = 0; y < cy; ++y)
+      for (int x = 0; x < cx; ++x) frame[packed ? y * 10 + 2 * x + y_at : y * cx + x] = luma(x, y);
+    for (int c = 0; c < 2; ++c) {
+      if (format == PixelFormat::I420 || format == PixelFormat::YV12) {
+        const bool swapped = format == PixelFormat::YV12;
+        frame[(swapped ? 18 : 15) + c] = u[c];  // the second plane starts 15 / 4 samples later
+        frame[(swapped ? 15 : 18) + c] = v[c];
+      } else if (format == PixelFormat::NV12) {
+        frame[15 + 2 * c] = u[c];
+        frame[16 + 2 * c] = v[c];
+      } else {
+        for (int y = 0; y < cy; ++y) {
+          frame[y * 10 + 4 * c + (format == PixelFormat::YUY2 ? 1 : 0)] = u[c];
+          frame[y * 10 + 4 * c + (format == PixelFormat::YUY2 ? 3 : 2)] = v[c];
+        }
+      }
+    }
+    auto block = std::make_unique<DetectionBlock>();
+    block->cx = cx;
+    block->cy = cy;
+    block->pixels = 16;
+    block->frame_bytes = static_cast<int32_t>(frame.size());
+    block->snapshot = frame.data();
+    block->input_subtype = Info(format).guid;
+    Image24 image;
+    ASSERT_TRUE(ComposeSnapshotImage(*block, image).ok());
+    for (int y = 0; y < cy; ++y)
+      for (int x = 0; x < cx; ++x) {
+        const int c = x / 2 < 1 ? x / 2 : 1;
+        const Bgr want = YuvToBgr(luma(x, y), u[c], v[c]);
+        const uint8_t* got = image.row(cy - 1 - y) + 3 * x;
         EXPECT_EQ(got[0], want.b) << x << "," << y;
         EXPECT_EQ(got[1], want.g) << x << "," << y;
         EXPECT_EQ(got[2], want.r) << x << "," << y;
@@ -112,16 +164,16 @@ TEST(ComposeImageTest, GrayAndRgbLayouts) {
   const std::vector<uint8_t> rgb_img = {11, 12, 13, 14, 15, 16, 17, 18, 19,
                                         1,  2,  3,  4,  5,  6,  7,  8,  9};
   struct Case {
-    FrameLayout layout;
+    PixelFormat layout;
     const std::vector<uint8_t>& frame;
     const std::vector<uint8_t>& image;
   };
-  const Case cases[] = {{FrameLayout::Y800, gray, gray_img},
-                        {FrameLayout::RGB8, gray, gray_img},
-                        {FrameLayout::RGB24, rgb24, rgb_img},
-                        {FrameLayout::RGB32, rgb32, rgb_img}};
+  const Case cases[] = {{PixelFormat::Y800, gray, gray_img},
+                        {PixelFormat::RGB8, gray, gray_img},
+                        {PixelFormat::RGB24, rgb24, rgb_img},
+                        {PixelFormat::RGB32, rgb32, rgb_img}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.layout));
+    SCOPED_TRACE(Info(c.layout).name);
     Image24 image;
     ASSERT_TRUE(ComposeFrameImage(c.layout, c.frame.data(), c.frame.size(), 3, 2, image).ok());
     EXPECT_EQ(image.bgr, c.image);
@@ -136,7 +188,7 @@ TEST(ComposeImageTest, SnapshotByBlockSubtype) {
   block->pixels = 8;
   block->frame_bytes = static_cast<int32_t>(snapshot.size());
   block->snapshot = snapshot.data();
-  block->input_subtype = SubtypeGuid(FrameLayout::UYVY);
+  block->input_subtype = Info(PixelFormat::UYVY).guid;
   Image24 image;
   ASSERT_TRUE(ComposeSnapshotImage(*block, image).ok());
   EXPECT_EQ(image.bgr, std::vector<uint8_t>(24, 128));
@@ -148,10 +200,10 @@ TEST(ComposeImageTest, SnapshotByBlockSubtype) {
   EXPECT_EQ(image.bgr, std::vector<uint8_t>(24, 7));
 
   // A snapshot buffer smaller than the frame is refused, not overread.
-  block->input_subtype = SubtypeGuid(FrameLayout::RGB32);
+  block->input_subtype = Info(PixelFormat::RGB32).guid;
   EXPECT_FALSE(ComposeSnapshotImage(*block, image).ok());
   block->snapshot = nullptr;
-  block->input_subtype = SubtypeGuid(FrameLayout::UYVY);
+  block->input_subtype = Info(PixelFormat::UYVY).guid;
   EXPECT_FALSE(ComposeSnapshotImage(*block, image).ok());
 }
 

@@ -107,8 +107,8 @@ TEST_F(SimulateTool, VideoHoldsTheSimulatedFramesAndTruth) {
   auto sim = SkySimulator::Create(sky, error);
   ASSERT_TRUE(sim) << error;
 
-  for (PixelFormat format : {PixelFormat::YUY2, PixelFormat::I420, PixelFormat::GRAY8}) {
-    const std::string name = PixelFormatName(format);
+  for (PixelFormat format : {PixelFormat::YUY2, PixelFormat::I420, PixelFormat::Y800}) {
+    const std::string name = Info(format).raw_caps;
     SCOPED_TRACE(name);
     const fs::path video = dir_ / (name + ".avi"), truth = dir_ / (name + ".json");
     const ToolRun run = RunTool(
@@ -128,7 +128,7 @@ TEST_F(SimulateTool, VideoHoldsTheSimulatedFramesAndTruth) {
 
     const auto frames = ReadAviFrames(video);
     ASSERT_EQ(frames.size(), 15u);
-    std::vector<uint8_t> expected(FrameBytes(format, 90, 60));
+    std::vector<uint8_t> expected(static_cast<size_t>(FrameBytes(format, 90 * 60)));
     for (int i = 0; i < 15; ++i) {
       sim->Render(i, format, expected.data());
       EXPECT_EQ(frames[i], expected) << "frame " << i;

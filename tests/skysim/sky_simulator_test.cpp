@@ -72,12 +72,12 @@ TEST(SkySimulator, FormatsCarryTheSameBrightness) {
   struct Case {
     PixelFormat format;
     size_t bytes;
-  } cases[] = {{PixelFormat::GRAY8, pixels},
+  } cases[] = {{PixelFormat::Y800, pixels},
                {PixelFormat::I420, pixels + 2 * 17 * 11},
                {PixelFormat::YUY2, pixels * 2}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(PixelFormatName(c.format));
-    ASSERT_EQ(FrameBytes(c.format, 34, 22), c.bytes);
+    SCOPED_TRACE(Info(c.format).name);
+    ASSERT_EQ(static_cast<size_t>(FrameBytes(c.format, 34 * 22)), c.bytes);
     std::vector<uint8_t> frame(c.bytes + 1, 0xEE);  // one guard byte
     sim->Render(5, c.format, frame.data());
     EXPECT_EQ(frame.back(), 0xEE);
@@ -236,6 +236,9 @@ TEST(SkySimulator, RefusesUnusableConfigurations) {
   }
   PixelFormat format;
   EXPECT_FALSE(ParsePixelFormat("NV12", format));
+  EXPECT_FALSE(ParsePixelFormat("Y800", format));  // GStreamer's name, as the tool takes it
+  ASSERT_TRUE(ParsePixelFormat("GRAY8", format));
+  EXPECT_EQ(format, PixelFormat::Y800);
   ASSERT_TRUE(ParsePixelFormat("I420", format));
   EXPECT_EQ(format, PixelFormat::I420);
 }

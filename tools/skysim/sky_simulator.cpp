@@ -20,38 +20,13 @@ bool Even(int v) {
 }  // namespace
 
 bool ParsePixelFormat(std::string_view name, PixelFormat& format) {
-  for (PixelFormat f : {PixelFormat::YUY2, PixelFormat::I420, PixelFormat::GRAY8}) {
-    if (name == PixelFormatName(f)) {
+  for (PixelFormat f : {PixelFormat::YUY2, PixelFormat::I420, PixelFormat::Y800}) {
+    if (name == Info(f).raw_caps) {
       format = f;
       return true;
     }
   }
   return false;
-}
-
-const char* PixelFormatName(PixelFormat format) {
-  switch (format) {
-    case PixelFormat::YUY2:
-      return "YUY2";
-    case PixelFormat::I420:
-      return "I420";
-    case PixelFormat::GRAY8:
-      return "GRAY8";
-  }
-  return "";
-}
-
-size_t FrameBytes(PixelFormat format, int width, int height) {
-  const size_t pixels = static_cast<size_t>(width) * height;
-  switch (format) {
-    case PixelFormat::YUY2:
-      return pixels * 2;
-    case PixelFormat::I420:
-      return pixels + 2 * (static_cast<size_t>(width / 2) * (height / 2));
-    case PixelFormat::GRAY8:
-      return pixels;
-  }
-  return 0;
 }
 
 std::unique_ptr<SkySimulator> SkySimulator::Create(const SkyConfig& config, std::string& error) {
@@ -219,12 +194,10 @@ void SkySimulator::Render(int index, PixelFormat format, uint8_t* out) {
   const int w = config_.width, h = config_.height;
   const size_t pixels = static_cast<size_t>(w) * h;
   switch (format) {
-    case PixelFormat::GRAY8:
-      RenderLuma(index, out);
-      return;
     case PixelFormat::I420:
       RenderLuma(index, out);
-      std::memset(out + pixels, 128, FrameBytes(format, w, h) - pixels);
+      std::memset(out + pixels, 128,
+                  static_cast<size_t>(FrameBytes(format, int64_t{w} * h)) - pixels);
       return;
     case PixelFormat::YUY2: {
       const uint8_t* luma = Luma(index);
@@ -234,6 +207,9 @@ void SkySimulator::Render(int index, PixelFormat format, uint8_t* out) {
       }
       return;
     }
+    default:  // Y800
+      RenderLuma(index, out);
+      return;
   }
 }
 

@@ -10,17 +10,15 @@
 #include <string_view>
 #include <vector>
 
+#include "detectfilter/pixel_format.h"
 #include "tools/skysim/sky_scenario.h"
 #include "tools/skysim/sky_truth.h"
 
 namespace orvanta::skysim {
 
-enum class PixelFormat { YUY2, I420, GRAY8 };
-// False when the name is none of "YUY2", "I420", "GRAY8".
+// The formats the simulator renders, by the names GStreamer gives them: false when the name is
+// none of "YUY2", "I420", "GRAY8" (Y800).
 bool ParsePixelFormat(std::string_view name, PixelFormat& format);
-const char* PixelFormatName(PixelFormat format);
-// Bytes of one frame with tightly packed rows and planes.
-size_t FrameBytes(PixelFormat format, int width, int height);
 
 struct SkyConfig {
   int width = 1280;
@@ -45,8 +43,9 @@ class SkySimulator {
   const SkyScenario& scenario() const { return scenario_; }
   const SkyTruth& truth() const { return truth_; }
 
-  // Renders frame `index` (0 .. frames-1) into `out` (FrameBytes bytes). The
-  // picture carries brightness only: the colour samples are neutral (128).
+  // Renders frame `index` (0 .. frames-1) into `out` (FrameBytes bytes) in one of
+  // the formats ParsePixelFormat names. The picture carries brightness only: the
+  // colour samples are neutral (128).
   void Render(int index, PixelFormat format, uint8_t* out);
   // The brightness plane alone: width x height bytes.
   void RenderLuma(int index, uint8_t* out);
