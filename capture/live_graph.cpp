@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -567,69 +565,20 @@ Result LiveGraph::HostDetectionFilter() {
     return refuse(media::kOutOfMemory);
   }
   ib_.bands = sizing.bands;
-  for (int i = 0; i < ib_.ring_count; ++i) {
-    ib_.frames[i] = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(ib_.frame_bytes)));
-    if (!ib_.frames[i]) {
-      const int eno = errno;
-      ReportMessage(
-          "UM013: Insufficient memory available for Shift Buffer %d\n eno=%d : %.99s\n "
-          "request = %u",
-          i, eno, std::strerror(eno), static_cast<unsigned>(ib_.frame_bytes));
-      return refuse(media::kOutOfMemory);
-    }
-  }
   ib_.audio_chunk_bytes = sizing.audio_chunk_bytes;
   ib_.audio_chunk_count = sizing.audio_chunk_count;
-  ib_.audio_buffer = nullptr;
-  if (audio) {
-    ib_.audio_buffer = static_cast<uint8_t*>(
-        std::calloc(static_cast<size_t>(sizing.audio_chunk_bytes), sizing.audio_chunk_count));
-    if (!ib_.audio_buffer) {
-      ReportMessage("UM014: Insufficient memory available for Audio Shift Buffer");
-      return refuse(media::kOutOfMemory);
-    }
+  const std::optional<BufferShortage> shortage = buffers_.Allocate(ib_);
+  // The detect-area mask is read as soon as its buffer exists, before any later shortage.
+  if (!shortage || shortage->buffer > BlockBuffer::Mask) {
+    AreaMaskRequest mask_request{app_.state.startupDir, Text(ap_.dareafname), ib_.cx, ib_.cy};
+    AreaMaskLoad load = LoadAreaMask(mask_request, state_.work_image, &ib_);
+    if (!load.message.empty()) ReportMessage("%s", load.message.c_str());
+    if (load.use_whole_picture) SetText(ap_.dareafname, kWholePictureMaskName);
+    ib_.mask_flip = 1;
   }
-  const size_t mask_bytes = static_cast<size_t>(ib_.pixels) + 12 * static_cast<size_t>(ib_.cx);
-  ib_.mask_base = static_cast<uint8_t*>(std::calloc(mask_bytes, 1));
-  if (!ib_.mask_base) {
-    ReportMessage("Insufficient memory available for Mask");
+  if (shortage) {
+    ReportMessage("%s", ShortageMessage(*shortage).c_str());
     return refuse(media::kOutOfMemory);
-  }
-  ib_.mask = ib_.mask_base + 6 * ib_.cx;
-  AreaMaskRequest mask_request{app_.state.startupDir, Text(ap_.dareafname), ib_.cx, ib_.cy};
-  AreaMaskLoad load = LoadAreaMask(mask_request, state_.work_image, &ib_);
-  if (!load.message.empty()) ReportMessage("%s", load.message.c_str());
-  if (load.use_whole_picture) SetText(ap_.dareafname, kWholePictureMaskName);
-  ib_.mask_flip = 1;
-  ib_.mask2_base = static_cast<uint8_t*>(std::calloc(mask_bytes, 1));
-  if (!ib_.mask2_base) {
-    ReportMessage("Insufficient memory available for Mask2");
-    return refuse(media::kOutOfMemory);
-  }
-  ib_.mask2 = ib_.mask2_base + 6 * ib_.cx;
-  const size_t pixels = static_cast<size_t>(ib_.pixels);
-  struct Map {
-    void** slot;
-    size_t bytes;
-    const char* message;
-  } maps[] = {
-      {reinterpret_cast<void**>(&ib_.hit_map), pixels,
-       "UM015: Insufficient memory available for HitMap"},
-      {reinterpret_cast<void**>(&ib_.avr_map), 4 * pixels,
-       "UM016: Insufficient memory available for AvrMap"},
-      {reinterpret_cast<void**>(&ib_.avr_map2), pixels,
-       "UM016: Insufficient memory available for AvrMap2"},
-      {reinterpret_cast<void**>(&ib_.snapshot), static_cast<size_t>(ib_.frame_bytes),
-       "UM017: Insufficient memory available for SnapShot"},
-      {reinterpret_cast<void**>(&ib_.obj_map), pixels,
-       "UM018: Insufficient memory available for ObjMap"},
-  };
-  for (auto& map : maps) {
-    *map.slot = std::calloc(map.bytes, 1);
-    if (!*map.slot) {
-      ReportMessage("%s", map.message);
-      return refuse(media::kOutOfMemory);
-    }
   }
   PrepareBlockForHosting(sizing, ib_);
 
@@ -975,21 +924,7 @@ void LiveGraph::HandleGraphEvents() {
 }
 
 void LiveGraph::FreeBuffers() {
-  auto drop = [](auto*& p) {
-    std::free(const_cast<void*>(static_cast<const void*>(p)));
-    p = nullptr;
-  };
-  drop(ib_.obj_map);
-  drop(ib_.snapshot);
-  drop(ib_.avr_map2);
-  drop(ib_.avr_map);
-  drop(ib_.hit_map);
-  drop(ib_.mask2_base);
-  ib_.mask2 = nullptr;
-  drop(ib_.mask_base);
-  ib_.mask = nullptr;
-  drop(ib_.audio_buffer);
-  for (int i = kRingMax - 1; i >= 0; --i) drop(ib_.frames[i]);
+  buffers_.Release(ib_);
 }
 
 void LiveGraph::ReleaseLiveGraph() {

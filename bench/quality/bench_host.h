@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "capture/block_buffers.h"
 #include "detectfilter/zavipf.h"
-#include "tests/support/block_buffers.h"
 #include "tools/skysim/sky_simulator.h"
 
 namespace orvanta::quality {
@@ -31,7 +31,7 @@ class BenchHost {
  private:
   BenchHost() = default;
   std::unique_ptr<DetectionBlock> block_;
-  orvanta::testing::BlockBuffers buffers_;
+  capture::BlockBuffers buffers_;
 };
 
 }  // namespace orvanta::quality

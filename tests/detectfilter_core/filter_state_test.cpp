@@ -2,13 +2,14 @@
 // carry.
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
 #include "detectfilter/core/detect_core.h"
 #include "detectfilter/core/preview_overlay.h"
-#include "tests/detectfilter_core/frames.h"
-#include "tests/detectfilter_core/test_station.h"
+#include "tests/support/frames.h"
+#include "tests/support/test_station.h"
 
 namespace orvanta::detect {
 namespace {
@@ -154,7 +155,7 @@ TEST(FilterState, StopKeepsASnapshot) {
   }
   core.Stop();
   EXPECT_EQ(st.b().snap_valid, 1);
-  EXPECT_EQ(st.snapshot[100], 30);
+  EXPECT_EQ(st.snapshot()[100], 30);
 }
 
 // The text line goes on the live image and on each delivered clip frame, never on the copy
@@ -189,7 +190,7 @@ TEST(FilterState, OverlaysStayOffTheRing) {
   }
   ASSERT_EQ(live.size(), 6u);
   ASSERT_FALSE(recorded.empty());
-  auto differs_in_rows = [&](const std::vector<uint8_t>& f, int first, int last) {
+  auto differs_in_rows = [&](std::span<const uint8_t> f, int first, int last) {
     for (int y = first; y <= last; ++y)
       for (int x = 0; x < 120; ++x)
         if (f[y * 120 + x] != 40) return true;
@@ -204,7 +205,7 @@ TEST(FilterState, OverlaysStayOffTheRing) {
   EXPECT_EQ(recorded.back()[0], 40);
   // The current ring slot still holds the frame as it came.
   const int newest = 5 % st.b().ring_count;
-  EXPECT_FALSE(differs_in_rows(st.frames[newest], 0, 39));
+  EXPECT_FALSE(differs_in_rows(st.frame(newest), 0, 39));
 }
 
 // Tracked objects are outlined on the live image (grey while moving) when the live view shows
@@ -242,7 +243,7 @@ TEST(FilterState, ObjectBoxesOnTheLiveImage) {
     }
     EXPECT_EQ(live[21 * 64 + 31], 200);  // inside the box the picture stays
     EXPECT_EQ(live[15 * 64 + 26], 20);
-    EXPECT_EQ(st.frames[1][16 * 64 + 26], 20);
+    EXPECT_EQ(st.frame(1)[16 * 64 + 26], 20);
   }
 }
 
