@@ -83,9 +83,7 @@ bool ApplyCommandLine(AppState& state, const std::string& command_line) {
     ReportMessage("UE071: Invalid Command arg \"%s\"... ignored", command_line.c_str());
     return false;
   }
-  std::u16string units = Utf8ToUtf16(path);
-  if (units.size() > kSettingsNameUnits) units.resize(kSettingsNameUnits);
-  state.settingsFileName = Utf16ToUtf8(units);
+  state.settingsFileName = CutToUnits(path, kSettingsNameUnits);
   return true;
 }
 

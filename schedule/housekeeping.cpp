@@ -105,8 +105,8 @@ std::string DayDirectory(const std::string& month_dir, int year, int month, int 
 
 ClipMoveSettings ClipMoveSettingsFrom(const AppParams& ap) {
   ClipMoveSettings s;
-  s.db_dir = Utf16ToUtf8(FieldText(ap.db_dir));
-  s.db2_dir = Utf16ToUtf8(FieldText(ap.db2_dir));
+  s.db_dir = FieldUtf8(ap.db_dir);
+  s.db2_dir = FieldUtf8(ap.db2_dir);
   s.db_ymddir = ap.db_ymddir != 0;
   s.db_y = ap.db_y;
   s.db_m = ap.db_m;

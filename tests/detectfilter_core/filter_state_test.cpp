@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/text_utf.h"
 #include "detectfilter/core/detect_core.h"
 #include "detectfilter/core/preview_overlay.h"
 #include "tests/support/frames.h"
@@ -16,12 +17,6 @@ namespace {
 
 using testing::Picture;
 using testing::TestStation;
-
-std::string Text(const char16_t* s) {
-  std::string out;
-  for (; *s; ++s) out += static_cast<char>(*s);
-  return out;
-}
 
 TEST(FilterState, InputFormats) {
   struct Case {
@@ -54,11 +49,11 @@ TEST(FilterState, InputFormats) {
     DetectCore core;
     core.AttachBlock(&st.b());
     EXPECT_EQ(core.SetMediaType(VideoFormat{c.subtype, 16, -10, 400000}), c.accepted);
-    EXPECT_EQ(Text(st.b().fourcc), c.fourcc);
+    EXPECT_EQ(FieldUtf8(st.b().fourcc), c.fourcc);
     if (!c.accepted) continue;
     EXPECT_EQ(core.type_index(), c.type_index);
     EXPECT_EQ(core.image_size(), c.image_size);
-    EXPECT_EQ(Text(st.b().format_error), "");
+    EXPECT_EQ(FieldUtf8(st.b().format_error), "");
   }
 }
 
@@ -67,10 +62,10 @@ TEST(FilterState, SizeMismatchIsRefusedWithItsReason) {
   DetectCore core;
   core.AttachBlock(&st.b());
   EXPECT_FALSE(core.SetMediaType(VideoFormat{Subtype::YUY2, 640, 480, 333667}));
-  EXPECT_EQ(Text(st.b().format_error), "Xi 720 x Yi 480 not match 640 x 480");
+  EXPECT_EQ(FieldUtf8(st.b().format_error), "Xi 720 x Yi 480 not match 640 x 480");
   // A later attach clears the reason.
   core.AttachBlock(&st.b());
-  EXPECT_EQ(Text(st.b().format_error), "");
+  EXPECT_EQ(FieldUtf8(st.b().format_error), "");
 }
 
 TEST(FilterState, FrameDuration) {
