@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/file_owner.h"
 #include "app/messages.h"
 #include "app/text_utf.h"
 #include "schedule/file_moves.h"
@@ -154,10 +155,7 @@ void MoveClipsAfterDetect(const ClipMoveSettings& settings, bool verbose_move,
 bool WriteKeepAlive(const std::string& day_dir, const std::string& db_dir) {
   const std::string& dir = day_dir.empty() ? db_dir : day_dir;
   if (dir.empty()) return false;
-  const std::string path = Join(dir, "timestamp.txt");
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  return ::close(fd) == 0;
+  return WriteWholeFile(Join(dir, "timestamp.txt"), "", {.mode = 0644}) == WriteFailure::None;
 }
 
 int CleanClipTree(const std::string& directory, bool top) {
