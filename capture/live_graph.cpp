@@ -596,7 +596,9 @@ Result LiveGraph::HostDetectionFilter() {
     }
   }
   if (!filter) {
-    ReportMessage("UM019: Cannot find ZAVIPF \n Please run as administrator and try again");
+    ReportMessage(
+        "UM019: Cannot find ZAVIPF \n Please put libzavipf.so in the start-up directory, beside "
+        "zavip or in a folder named by GST_PLUGIN_PATH (or reinstall the package) and try again");
     return refuse(media::kNoInterface);
   }
   zav_ = Keep(filter);
@@ -624,7 +626,9 @@ Result LiveGraph::HostDetectionFilter() {
   g_signal_emit_by_name(zav_, "attach-block", static_cast<gpointer>(&ib_),
                         static_cast<gpointer>(&version), static_cast<gpointer>(&reserved), &result);
   if (version != kZavipfVersion) {
-    ReportMessage("UM020: ZAVIPF.ax varsion invalid. Please re-install ax by ZAV_REG.exe");
+    ReportMessage(
+        "UM020: ZAVIPF version invalid. Please remove any older libzavipf.so on GST_PLUGIN_PATH "
+        "or in the start-up directory, or reinstall the package");
     return refuse(media::kNoInterface);
   }
   return result;
