@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/file_owner.h"
 #include "app/messages.h"
 
 namespace orvanta {
@@ -29,29 +30,6 @@ void StoreLe32(uint8_t* p, uint32_t v) {
   p[3] = static_cast<uint8_t>(v >> 24);
 }
 
-// Closes the descriptor on every path.
-struct FileDescriptor {
-  int fd;
-  explicit FileDescriptor(int f) : fd(f) {}
-  ~FileDescriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-};
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 }  // namespace
 
 std::string CAppUty::ResolvePath(const std::string& name) const {
@@ -203,19 +181,19 @@ ReadResult CAppUty::ReadFile(const std::string& name) {
   // Non-blocking open and a type check: a FIFO or device named as a
   // settings file must not hang the start-up.
   FileDescriptor file(::open(ResolvePath(name).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (file.fd < 0) {
+  if (file.get() < 0) {
     result.error = std::strerror(errno);
     return result;
   }
   struct stat st;
-  if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     result.error = "not a regular file";
     return result;
   }
   uint8_t buffer[kImageBytes];
   size_t total = 0;
   while (total < kImageBytes) {
-    const ssize_t n = ::read(file.fd, buffer + total, kImageBytes - total);
+    const ssize_t n = ::read(file.get(), buffer + total, kImageBytes - total);
     if (n < 0) {
       if (errno == EINTR) continue;
       result.error = std::strerror(errno);
@@ -238,13 +216,8 @@ bool CAppUty::WriteFile(const std::string& name) {
   // crash never leaves a cut settings file in place of a good one.
   const std::string path = ResolvePath(name);
   const std::string temp = path + ".tmp";
-  bool ok = false;
-  {
-    FileDescriptor file(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    ok = file.fd >= 0 && WriteAll(file.fd, image_, write_pos_) && ::fsync(file.fd) == 0;
-    if (file.fd >= 0 && ::close(file.fd) != 0) ok = false;
-    file.fd = -1;
-  }
+  const std::string_view bytes(reinterpret_cast<const char*>(image_), write_pos_);
+  bool ok = WriteWholeFile(temp, bytes, {.mode = 0644, .sync = true}) == WriteFailure::None;
   if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());

@@ -43,13 +43,7 @@ std::string Format(const char* format, va_list args) {
   if (n < 0) return format;
   std::vector<char> buffer(static_cast<size_t>(n) + 1);
   std::vsnprintf(buffer.data(), buffer.size(), format, args);
-  std::string text(buffer.data(), static_cast<size_t>(n));
-  std::u16string units = Utf8ToUtf16(text);
-  if (units.size() > kMessageMaxUnits) {
-    units.resize(kMessageMaxUnits);
-    return Utf16ToUtf8(units);
-  }
-  return text;
+  return CutToUnits(std::string_view(buffer.data(), static_cast<size_t>(n)), kMessageMaxUnits);
 }
 
 void WriteHeadless(const char* title, const std::string& text) {

@@ -293,10 +293,10 @@ void ApplyLoadedImage(AppContext& app) {
   }
   std::fill(std::begin(app.ib.cid) + 2, std::end(app.ib.cid), u'\0');
 
-  if (ap.db_dir[0] == u'\0' || !PathExists(Utf16ToUtf8(FieldText(ap.db_dir)))) {
+  if (ap.db_dir[0] == u'\0' || !PathExists(FieldUtf8(ap.db_dir))) {
     SetField(ap.db_dir, Utf8ToUtf16(DocumentsFolder()));
   }
-  if (!PathExists(Utf16ToUtf8(FieldText(ap.cache_dir)))) SetField(ap.cache_dir, u"");
+  if (!PathExists(FieldUtf8(ap.cache_dir))) SetField(ap.cache_dir, u"");
   if (ap.dlgrect.top < 0) ap.dlgrect = {100, 20, 725, 1009};
 
   if (app.uty.damaged()) {

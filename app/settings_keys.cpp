@@ -253,7 +253,7 @@ std::string FormatValue(AppContext& app, const SettingsKey& key) {
       return std::string(buffer, result.ptr);
     }
     default:
-      return Utf16ToUtf8(FieldText(key.Text(app), key.units));
+      return FieldUtf8(key.Text(app), key.units);
   }
 }
 

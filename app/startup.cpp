@@ -55,22 +55,9 @@ std::optional<InstanceLock> InstanceLock::Acquire(const std::string& startup_dir
                                                   const std::string& lock_dir) {
   const std::string dir = lock_dir.empty() ? DefaultLockDir() : lock_dir;
   std::string path = dir + "/" + InstanceLockName(startup_dir);
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return std::nullopt;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  return InstanceLock(fd, std::move(path));
-}
-
-InstanceLock::InstanceLock(InstanceLock&& other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_)) {
-  other.fd_ = -1;
-}
-
-InstanceLock::~InstanceLock() {
-  if (fd_ >= 0) ::close(fd_);
+  FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return std::nullopt;
+  return InstanceLock(std::move(fd), std::move(path));
 }
 
 bool ApplyCommandLine(AppState& state, const std::string& command_line) {
@@ -83,9 +70,7 @@ bool ApplyCommandLine(AppState& state, const std::string& command_line) {
     ReportMessage("UE071: Invalid Command arg \"%s\"... ignored", command_line.c_str());
     return false;
   }
-  std::u16string units = Utf8ToUtf16(path);
-  if (units.size() > kSettingsNameUnits) units.resize(kSettingsNameUnits);
-  state.settingsFileName = Utf16ToUtf8(units);
+  state.settingsFileName = CutToUnits(path, kSettingsNameUnits);
   return true;
 }
 

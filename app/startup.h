@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app_params.h"
+#include "app/file_owner.h"
 
 namespace orvanta {
 
@@ -21,14 +22,13 @@ class InstanceLock {
   // lock_dir defaults to $XDG_RUNTIME_DIR, else /tmp.
   static std::optional<InstanceLock> Acquire(const std::string& startup_dir,
                                              const std::string& lock_dir = std::string());
-  InstanceLock(InstanceLock&& other) noexcept;
+  InstanceLock(InstanceLock&& other) noexcept = default;
   InstanceLock& operator=(InstanceLock&&) = delete;
-  ~InstanceLock();
   const std::string& path() const { return path_; }
 
  private:
-  InstanceLock(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  int fd_;
+  InstanceLock(FileDescriptor fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+  FileDescriptor fd_;  // the lock goes with the descriptor
   std::string path_;
 };
 

@@ -11,12 +11,12 @@ namespace orvanta {
 ClipNameSettings ClipNameSettingsFrom(const AppParams& ap, const DetectionBlock& block,
                                       const std::string& extension) {
   ClipNameSettings s;
-  s.db_dir = Utf16ToUtf8(FieldText(ap.db_dir));
+  s.db_dir = FieldUtf8(ap.db_dir);
   s.db_ymddir = ap.db_ymddir != 0;
   s.db_night = ap.db_night != 0;
-  s.ccode = Utf16ToUtf8(FieldText(ap.ccode));
-  s.lid = Utf16ToUtf8(FieldText(block.lid));
-  s.cid = Utf16ToUtf8(FieldText(block.cid));
+  s.ccode = FieldUtf8(ap.ccode);
+  s.lid = FieldUtf8(block.lid);
+  s.cid = FieldUtf8(block.cid);
   s.extension = extension;
   return s;
 }

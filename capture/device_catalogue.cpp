@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/file_owner.h"
+
 namespace orvanta::capture {
 namespace {
 
@@ -250,12 +252,12 @@ std::string DeviceNode(GstElement* element) {
 std::vector<std::pair<int, std::string>> V4l2Inputs(const std::string& node) {
   std::vector<std::pair<int, std::string>> inputs;
   if (node.empty()) return inputs;
-  int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK);
-  if (fd < 0) return inputs;
+  const FileDescriptor fd(::open(node.c_str(), O_RDWR | O_NONBLOCK));
+  if (!fd.valid()) return inputs;
   for (unsigned i = 0; i < 64; ++i) {
     v4l2_input input{};
     input.index = i;
-    if (::ioctl(fd, VIDIOC_ENUMINPUT, &input) < 0) break;
+    if (::ioctl(fd.get(), VIDIOC_ENUMINPUT, &input) < 0) break;
     std::string name(reinterpret_cast<const char*>(input.name));
     int type = input.type == V4L2_INPUT_TYPE_TUNER         ? 1
                : name.find("S-Video") != std::string::npos ? 3
@@ -263,7 +265,6 @@ std::vector<std::pair<int, std::string>> V4l2Inputs(const std::string& node) {
                                                            : 2;
     inputs.emplace_back(type, name);
   }
-  ::close(fd);
   return inputs;
 }
 
@@ -288,12 +289,10 @@ bool RouteCrossbars(GstElement* video_device, GstElement*, int vpin, int) {
   for (size_t i = 0; i < inputs.size(); ++i) {
     if (inputs[i].first >= 4096) continue;
     if (counter++ != vpin) continue;
-    int fd = ::open(node.c_str(), O_RDWR | O_NONBLOCK);
-    if (fd < 0) return false;
+    const FileDescriptor fd(::open(node.c_str(), O_RDWR | O_NONBLOCK));
+    if (!fd.valid()) return false;
     int index = static_cast<int>(i);
-    bool ok = ::ioctl(fd, VIDIOC_S_INPUT, &index) == 0;
-    ::close(fd);
-    return ok;
+    return ::ioctl(fd.get(), VIDIOC_S_INPUT, &index) == 0;
   }
   return false;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "app/file_owner.h"
+
 namespace orvanta::capture {
 
 std::string ResultMessage(media::Result result) {
@@ -34,11 +36,7 @@ std::string FormatGraphErrorLog(const GraphErrorReport& r) {
 bool WriteGraphErrorLog(const std::string& directory, const GraphErrorReport& report) {
   const std::string path =
       (directory.empty() ? std::string(".") : directory) + "/" + kGraphErrorLogName;
-  FILE* f = std::fopen(path.c_str(), "w");
-  if (!f) return false;
-  const std::string text = FormatGraphErrorLog(report);
-  std::fwrite(text.data(), 1, text.size(), f);
-  return std::fclose(f) == 0;
+  return WriteWholeFile(path, FormatGraphErrorLog(report)) == WriteFailure::None;
 }
 
 void AppendRestartLog(const std::string& directory, media::Result result) {

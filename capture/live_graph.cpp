@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -31,10 +29,6 @@ using media::MediaKind;
 using media::PinCategory;
 using media::Result;
 
-template <size_t N>
-std::string Text(const char16_t (&field)[N]) {
-  return Utf16ToUtf8(FieldText(field));
-}
 template <size_t N>
 void SetText(char16_t (&field)[N], const std::string& text) {
   SetField(field, Utf8ToUtf16(text));
@@ -77,8 +71,8 @@ std::string RtspAddress(const std::string& user, const std::string& password,
 }
 
 std::string InputName(const AppParams& ap, const DetectionBlock& block) {
-  if (!block.filterinmode) return Text(ap.dv_video_device);
-  return block.rtspinmode ? Text(ap.rtsp_ip) : Text(ap.infname);
+  if (!block.filterinmode) return FieldUtf8(ap.dv_video_device);
+  return block.rtspinmode ? FieldUtf8(ap.rtsp_ip) : FieldUtf8(ap.infname);
 }
 
 LiveGraph::LiveGraph(AppContext& app, CaptureState& state, CaptureHooks& hooks)
@@ -104,11 +98,11 @@ void LiveGraph::WriteErrorLog(int code, Result result) {
   report.cx = ib_.cx;
   report.cy = ib_.cy;
   report.fps = ib_.fps;
-  report.video_device = Text(ap_.dv_video_device);
-  report.audio_device = Text(ap_.dv_audio_device);
-  report.codec = Text(ap_.dv_out_codec);
-  report.fourcc = Text(ib_.fourcc);
-  report.format_error = Text(ib_.format_error);
+  report.video_device = FieldUtf8(ap_.dv_video_device);
+  report.audio_device = FieldUtf8(ap_.dv_audio_device);
+  report.codec = FieldUtf8(ap_.dv_out_codec);
+  report.fourcc = FieldUtf8(ib_.fourcc);
+  report.format_error = FieldUtf8(ib_.format_error);
   WriteGraphErrorLog(app_.state.startupDir, report);
 }
 
@@ -116,7 +110,7 @@ void LiveGraph::ReportGraphError(Result result, int code) {
   app_.state.graph_error = code;
   WriteErrorLog(code, result);
   StopAction();
-  const std::string format_error = Text(ib_.format_error);
+  const std::string format_error = FieldUtf8(ib_.format_error);
   if (!format_error.empty()) ReportMessage("Format error: %s", format_error.c_str());
 }
 
@@ -202,7 +196,7 @@ int LiveGraph::BuildLiveGraph() {
       return fail(34, "UE034: Cannot render ZAV-VMR", r);
   }
 
-  if (Named(Text(ap_.dv_audio_device))) {
+  if (Named(FieldUtf8(ap_.dv_audio_device))) {
     int code = BuildAudioPath();
     if (code != 0) return -1;
   }
@@ -243,7 +237,7 @@ int LiveGraph::BuildLiveGraph() {
 }
 
 bool LiveGraph::DeviceSource() {
-  std::string wanted = Text(ap_.dv_video_device);
+  std::string wanted = FieldUtf8(ap_.dv_video_device);
   int counter = 1;
   GstElement* device = nullptr;
   FindFilterByName(DeviceCategory::VideoInput, nullptr, &wanted, &device, &counter);
@@ -273,8 +267,7 @@ bool LiveGraph::DeviceSource() {
     return false;
   }
   GstCaps* device_caps = gst_pad_query_caps(pin, nullptr);
-  CaptureFormatRequest request{ib_.cx, ib_.cy, ib_.fps,
-                               Utf16ToUtf8(FieldText(ap_.forcc, kForccUnits))};
+  CaptureFormatRequest request{ib_.cx, ib_.cy, ib_.fps, FieldUtf8(ap_.forcc, kForccUnits)};
   CaptureFormatResult format = SetCaptureFormat(device_caps, request);
   gst_caps_unref(device_caps);
   ib_.red_mode = format.red_mode;
@@ -303,7 +296,7 @@ bool LiveGraph::DeviceSource() {
 }
 
 bool LiveGraph::FilterSource() {
-  std::string name = Text(ap_.dv_v_s_filter);
+  std::string name = FieldUtf8(ap_.dv_v_s_filter);
   int counter = 0;
   GstElement* source = nullptr;
   FindFilterByName(DeviceCategory::AllFilters, nullptr, &name, &source, &counter);
@@ -319,9 +312,9 @@ bool LiveGraph::FilterSource() {
     ReportGraphError(r, 1002);
     return false;
   }
-  const std::string user = Text(ap_.rtsp_uname);
-  const std::string password = Text(ap_.rtsp_pword);
-  const std::string ip = Text(ap_.rtsp_ip);
+  const std::string user = FieldUtf8(ap_.rtsp_uname);
+  const std::string password = FieldUtf8(ap_.rtsp_pword);
+  const std::string ip = FieldUtf8(ap_.rtsp_ip);
   std::string address;
   if (ib_.rtspinmode) {
     if (ip.empty()) {
@@ -331,9 +324,9 @@ bool LiveGraph::FilterSource() {
     }
     address = RtspAddress(user, password, ip).substr(0, 1023);
   } else {
-    address = Text(ap_.infname).substr(0, 1023);
+    address = FieldUtf8(ap_.infname).substr(0, 1023);
   }
-  std::string input_name = Text(ap_.inputname);
+  std::string input_name = FieldUtf8(ap_.inputname);
   if (input_name.empty()) input_name = InputName(ap_, ib_);
   const bool has_location = HasProperty(source_, "location");
   if (!has_location && !HasProperty(source_, "uri")) {
@@ -375,7 +368,7 @@ bool LiveGraph::FilterSource() {
     return false;
   }
 
-  std::string decoder_name = Text(ap_.dv_v_s_decoder);
+  std::string decoder_name = FieldUtf8(ap_.dv_v_s_decoder);
   if (Named(decoder_name)) {
     GstElement* decoder = nullptr;
     FindFilterByName(DeviceCategory::AllFilters, nullptr, &decoder_name, &decoder, &counter);
@@ -405,7 +398,7 @@ bool LiveGraph::FilterSource() {
       DropElement(source_decoder_);
   }
 
-  SourceSubtypeChoice choice = ChooseSourceSubtype(Utf16ToUtf8(FieldText(ap_.forcc, kForccUnits)));
+  SourceSubtypeChoice choice = ChooseSourceSubtype(FieldUtf8(ap_.forcc, kForccUnits));
   ib_.red_mode = choice.red_mode;
   if (!choice.changed) {
     ReportMessage("UM012:un supported fourcc");
@@ -443,7 +436,7 @@ Result LiveGraph::JoinSourceToFilter(bool* reported) {
     }
     return r;
   }
-  if (Named(Text(ap_.dv_v_d_decoder))) return DvJoin();
+  if (Named(FieldUtf8(ap_.dv_v_d_decoder))) return DvJoin();
   GstElement* from = vcap_format_ ? vcap_format_ : vcap_;
   r = graph_->RenderStream(PinCategory::Preview, MediaKind::Video, from, nullptr, zav_);
   if (Failed(r)) {
@@ -457,7 +450,7 @@ Result LiveGraph::JoinSourceToFilter(bool* reported) {
 }
 
 Result LiveGraph::DvJoin() {
-  if (Text(ap_.dv_audio_device).starts_with("=")) ib_.audio_48k = 1;
+  if (FieldUtf8(ap_.dv_audio_device).starts_with("=")) ib_.audio_48k = 1;
   auto step_failed = [this](const char* text, Result r) {
     ReportMessage("%s", text);
     ReportGraphError(r, errno);
@@ -468,7 +461,7 @@ Result LiveGraph::DvJoin() {
     return step_failed("UE027: DVCannot create DVsplitter instance", media::kNoInterface);
   Result r = graph_->AddFilter(dv_splitter_, "DV Splitter");
   if (Failed(r)) return step_failed("UE028: DVCannot add DVsplitter", r);
-  std::string name = Text(ap_.dv_v_d_decoder);
+  std::string name = FieldUtf8(ap_.dv_v_d_decoder);
   int counter = 0;
   GstElement* decoder = nullptr;
   FindFilterByName(DeviceCategory::AllFilters, nullptr, &name, &decoder, &counter);
@@ -495,7 +488,7 @@ int LiveGraph::BuildAudioPath() {
     FailEnd(code, result);
     return -1;
   };
-  std::string audio = Text(ap_.dv_audio_device);
+  std::string audio = FieldUtf8(ap_.dv_audio_device);
   GstElement* audio_source = nullptr;
   Result r;
   if (audio.starts_with("=")) {
@@ -515,7 +508,7 @@ int LiveGraph::BuildAudioPath() {
   RouteCrossbars(vcap_, acap_, ap_.vpin, ap_.apin);
   if (!audio_source) return fail(35, "UE035:Cannot get audio pin", media::kNotFound);
 
-  std::string decoder_name = Text(ap_.dv_a_decoder);
+  std::string decoder_name = FieldUtf8(ap_.dv_a_decoder);
   GstElement* from = audio_source;
   if (Named(decoder_name)) {
     int counter = 0;
@@ -556,7 +549,7 @@ Result LiveGraph::HostDetectionFilter() {
     ReportGraphError(result, errno);
     return result;
   };
-  const bool audio = Named(Text(ap_.dv_audio_device));
+  const bool audio = Named(FieldUtf8(ap_.dv_audio_device));
   HostSizing sizing = SizeHostBuffers(ib_, audio, ap_.smspeed);
   ib_.pixels = sizing.pixels;
   ib_.frame_bytes = static_cast<int32_t>(std::min<int64_t>(sizing.frame_bytes, INT32_MAX));
@@ -566,69 +559,20 @@ Result LiveGraph::HostDetectionFilter() {
     return refuse(media::kOutOfMemory);
   }
   ib_.bands = sizing.bands;
-  for (int i = 0; i < ib_.ring_count; ++i) {
-    ib_.frames[i] = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(ib_.frame_bytes)));
-    if (!ib_.frames[i]) {
-      const int eno = errno;
-      ReportMessage(
-          "UM013: Insufficient memory available for Shift Buffer %d\n eno=%d : %.99s\n "
-          "request = %u",
-          i, eno, std::strerror(eno), static_cast<unsigned>(ib_.frame_bytes));
-      return refuse(media::kOutOfMemory);
-    }
-  }
   ib_.audio_chunk_bytes = sizing.audio_chunk_bytes;
   ib_.audio_chunk_count = sizing.audio_chunk_count;
-  ib_.audio_buffer = nullptr;
-  if (audio) {
-    ib_.audio_buffer = static_cast<uint8_t*>(
-        std::calloc(static_cast<size_t>(sizing.audio_chunk_bytes), sizing.audio_chunk_count));
-    if (!ib_.audio_buffer) {
-      ReportMessage("UM014: Insufficient memory available for Audio Shift Buffer");
-      return refuse(media::kOutOfMemory);
-    }
+  const std::optional<BufferShortage> shortage = buffers_.Allocate(ib_);
+  // The detect-area mask is read as soon as its buffer exists, before any later shortage.
+  if (!shortage || shortage->buffer > BlockBuffer::Mask) {
+    AreaMaskRequest mask_request{app_.state.startupDir, FieldUtf8(ap_.dareafname), ib_.cx, ib_.cy};
+    AreaMaskLoad load = LoadAreaMask(mask_request, state_.work_image, &ib_);
+    if (!load.message.empty()) ReportMessage("%s", load.message.c_str());
+    if (load.use_whole_picture) SetText(ap_.dareafname, kWholePictureMaskName);
+    ib_.mask_flip = 1;
   }
-  const size_t mask_bytes = static_cast<size_t>(ib_.pixels) + 12 * static_cast<size_t>(ib_.cx);
-  ib_.mask_base = static_cast<uint8_t*>(std::calloc(mask_bytes, 1));
-  if (!ib_.mask_base) {
-    ReportMessage("Insufficient memory available for Mask");
+  if (shortage) {
+    ReportMessage("%s", ShortageMessage(*shortage).c_str());
     return refuse(media::kOutOfMemory);
-  }
-  ib_.mask = ib_.mask_base + 6 * ib_.cx;
-  AreaMaskRequest mask_request{app_.state.startupDir, Text(ap_.dareafname), ib_.cx, ib_.cy};
-  AreaMaskLoad load = LoadAreaMask(mask_request, state_.work_image, &ib_);
-  if (!load.message.empty()) ReportMessage("%s", load.message.c_str());
-  if (load.use_whole_picture) SetText(ap_.dareafname, kWholePictureMaskName);
-  ib_.mask_flip = 1;
-  ib_.mask2_base = static_cast<uint8_t*>(std::calloc(mask_bytes, 1));
-  if (!ib_.mask2_base) {
-    ReportMessage("Insufficient memory available for Mask2");
-    return refuse(media::kOutOfMemory);
-  }
-  ib_.mask2 = ib_.mask2_base + 6 * ib_.cx;
-  const size_t pixels = static_cast<size_t>(ib_.pixels);
-  struct Map {
-    void** slot;
-    size_t bytes;
-    const char* message;
-  } maps[] = {
-      {reinterpret_cast<void**>(&ib_.hit_map), pixels,
-       "UM015: Insufficient memory available for HitMap"},
-      {reinterpret_cast<void**>(&ib_.avr_map), 4 * pixels,
-       "UM016: Insufficient memory available for AvrMap"},
-      {reinterpret_cast<void**>(&ib_.avr_map2), pixels,
-       "UM016: Insufficient memory available for AvrMap2"},
-      {reinterpret_cast<void**>(&ib_.snapshot), static_cast<size_t>(ib_.frame_bytes),
-       "UM017: Insufficient memory available for SnapShot"},
-      {reinterpret_cast<void**>(&ib_.obj_map), pixels,
-       "UM018: Insufficient memory available for ObjMap"},
-  };
-  for (auto& map : maps) {
-    *map.slot = std::calloc(map.bytes, 1);
-    if (!*map.slot) {
-      ReportMessage("%s", map.message);
-      return refuse(media::kOutOfMemory);
-    }
   }
   PrepareBlockForHosting(sizing, ib_);
 
@@ -651,7 +595,9 @@ Result LiveGraph::HostDetectionFilter() {
     }
   }
   if (!filter) {
-    ReportMessage("UM019: Cannot find ZAVIPF \n Please run as administrator and try again");
+    ReportMessage(
+        "UM019: Cannot find ZAVIPF \n Please put libzavipf.so in the start-up directory, beside "
+        "zavip or in a folder named by GST_PLUGIN_PATH (or reinstall the package) and try again");
     return refuse(media::kNoInterface);
   }
   zav_ = Keep(filter);
@@ -679,14 +625,16 @@ Result LiveGraph::HostDetectionFilter() {
   g_signal_emit_by_name(zav_, "attach-block", static_cast<gpointer>(&ib_),
                         static_cast<gpointer>(&version), static_cast<gpointer>(&reserved), &result);
   if (version != kZavipfVersion) {
-    ReportMessage("UM020: ZAVIPF.ax varsion invalid. Please re-install ax by ZAV_REG.exe");
+    ReportMessage(
+        "UM020: ZAVIPF version invalid. Please remove any older libzavipf.so on GST_PLUGIN_PATH "
+        "or in the start-up directory, or reinstall the package");
     return refuse(media::kNoInterface);
   }
   return result;
 }
 
 int LiveGraph::BuildRecordBranch() {
-  const std::string db_dir = Text(ap_.db_dir);
+  const std::string db_dir = FieldUtf8(ap_.db_dir);
   int free_mb = FreeDiskMB(db_dir);
   if (hooks_.show_free_space) hooks_.show_free_space(free_mb);
   if (free_mb < ap_.limit_MB) {
@@ -703,7 +651,7 @@ int LiveGraph::BuildRecordBranch() {
   }
 
   Result r;
-  std::string codec = Text(ap_.dv_out_codec);
+  std::string codec = FieldUtf8(ap_.dv_out_codec);
   if (codec != kUncompressedEntry) {
     int counter = 1;
     GstElement* compressor = nullptr;
@@ -720,9 +668,7 @@ int LiveGraph::BuildRecordBranch() {
 
   const int64_t now = static_cast<int64_t>(std::time(nullptr));
   ClipNameSettings names = ClipNameSettingsFrom(
-      ap_, ib_,
-      RecordingExtension(state_.rec_mode, Utf16ToUtf8(FieldText(app_.state.out_ext,
-                                                                std::size(app_.state.out_ext)))));
+      ap_, ib_, RecordingExtension(state_.rec_mode, FieldUtf8(app_.state.out_ext)));
   state_.rec_file = ClipName(names, now - ib_.time_offset + 1, 'T', '_').path;
 
   GstElement* mux = nullptr;
@@ -959,7 +905,7 @@ void LiveGraph::HandleGraphEvents() {
       return;
     }
     if (event.code == media::kEventErrorAbort) {
-      if (!Text(ib_.format_error).empty()) {
+      if (!FieldUtf8(ib_.format_error).empty()) {
         // The detection filter refused the source's format.
         ReportGraphError(event.param1, 351);
       } else {
@@ -974,21 +920,7 @@ void LiveGraph::HandleGraphEvents() {
 }
 
 void LiveGraph::FreeBuffers() {
-  auto drop = [](auto*& p) {
-    std::free(const_cast<void*>(static_cast<const void*>(p)));
-    p = nullptr;
-  };
-  drop(ib_.obj_map);
-  drop(ib_.snapshot);
-  drop(ib_.avr_map2);
-  drop(ib_.avr_map);
-  drop(ib_.hit_map);
-  drop(ib_.mask2_base);
-  ib_.mask2 = nullptr;
-  drop(ib_.mask_base);
-  ib_.mask = nullptr;
-  drop(ib_.audio_buffer);
-  for (int i = kRingMax - 1; i >= 0; --i) drop(ib_.frames[i]);
+  buffers_.Release(ib_);
 }
 
 void LiveGraph::ReleaseLiveGraph() {

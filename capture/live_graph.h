@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/app_params.h"
+#include "capture/block_buffers.h"
 #include "capture/capture_state.h"
 #include "capture/media/media_graph.h"
 
@@ -83,6 +84,7 @@ class LiveGraph {
   AppParams& ap_;
   CaptureState& state_;
   CaptureHooks& hooks_;
+  BlockBuffers buffers_;  // what ib_ points to while the filter is hosted
   std::unique_ptr<media::Graph> graph_;
   bool playing_ = false;
 

@@ -26,11 +26,6 @@
 namespace orvanta::capture {
 namespace {
 
-template <size_t N>
-std::string Text(const char16_t (&field)[N]) {
-  return Utf16ToUtf8(FieldText(field));
-}
-
 void Pause(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
@@ -190,9 +185,7 @@ void CLiveThread::FinishClip(FinishedClip& clip) {
   if (end_status != 0) {
     const std::string old_name = state_.rec_file;
     ClipNameSettings names = ClipNameSettingsFrom(
-        ap_, cb,
-        RecordingExtension(state_.rec_mode, Utf16ToUtf8(FieldText(app_.state.out_ext,
-                                                                  std::size(app_.state.out_ext)))));
+        ap_, cb, RecordingExtension(state_.rec_mode, FieldUtf8(app_.state.out_ext)));
     parts = ClipName(names, static_cast<int64_t>(cb.trig_sec), 'M', ClipSeparator(cb.trig_kind));
     final_path = parts.path;
     const bool keep_video = !(cb.trig_kind == 3 && ap_.tt_sonly);
@@ -295,14 +288,14 @@ void CLiveThread::MakeClipProducts(FinishedClip& clip, const std::string& final_
     ClipRecordOutcome outcome =
         WriteClipRecord(xml, final_path, ClipRecordInputsFrom(cb, ap_, app_.state.tz_bias));
     if (!outcome.message.empty()) ReportMessage("%s", outcome.message.c_str());
-    const std::string bat = Text(ap_.bat);
+    const std::string bat = FieldUtf8(ap_.bat);
     if (ap_.action && !bat.empty()) RunActionCommand(final_path);
     if (hooks_.clip_finished) hooks_.clip_finished(keep_video ? final_path : xml, clip);
   }
 }
 
 void CLiveThread::RunActionCommand(const std::string& final_path) {
-  ActionCommand command = ParseActionCommand(Text(ap_.bat), final_path);
+  ActionCommand command = ParseActionCommand(FieldUtf8(ap_.bat), final_path);
   std::string program = command.program;
   // A program named without a directory is looked for in the start-up directory first.
   if (program.find('/') == std::string::npos) {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "products/file_owner.h"
+#include "app/file_owner.h"
 
 namespace orvanta {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "products/file_owner.h"
+#include "app/file_owner.h"
 #include "products/image24.h"
 #include "products/result.h"
 

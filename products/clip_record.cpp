@@ -5,8 +5,8 @@
 #include <ctime>
 #include <optional>
 
+#include "app/file_owner.h"
 #include "products/avi_frame_rate.h"
-#include "products/file_owner.h"
 
 namespace orvanta {
 namespace {

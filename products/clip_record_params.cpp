@@ -14,8 +14,8 @@ ClipRecordInputs ClipRecordInputsFrom(const DetectionBlock& block, const AppPara
   in.clip_frames = block.clip_frames;
   in.trig_dlev = block.trig_dlev;
   in.late_frames = block.late_frames;
-  in.fourcc = Utf16ToUtf8(FieldText(block.fourcc));
-  in.fourcc_original = Utf16ToUtf8(FieldText(block.fourcc_original));
+  in.fourcc = FieldUtf8(block.fourcc);
+  in.fourcc_original = FieldUtf8(block.fourcc_original);
   // A damaged count must not read past the log.
   const int count = block.timelog_count < 0             ? 0
                     : block.timelog_count > kTimeLogMax ? kTimeLogMax
@@ -38,16 +38,16 @@ ClipRecordInputs ClipRecordInputsFrom(const DetectionBlock& block, const AppPara
   in.rtspinmode = block.rtspinmode;
   in.interlace = ap.interlace;
   in.bbf = ap.bbf;
-  in.dv_out_codec = Utf16ToUtf8(FieldText(ap.dv_out_codec));
-  in.inputname = Utf16ToUtf8(FieldText(ap.inputname));
-  in.ccode = Utf16ToUtf8(FieldText(ap.ccode));
-  in.lid = Utf16ToUtf8(FieldText(block.lid));
-  in.oname = Utf16ToUtf8(FieldText(ap.oname));
-  in.cid = Utf16ToUtf8(FieldText(block.cid));
-  in.cname = Utf16ToUtf8(FieldText(block.cname));
-  in.lname = Utf16ToUtf8(FieldText(block.lname));
-  in.hname = Utf16ToUtf8(FieldText(ap.hname));
-  in.comment = Utf16ToUtf8(FieldText(ap.comment));
+  in.dv_out_codec = FieldUtf8(ap.dv_out_codec);
+  in.inputname = FieldUtf8(ap.inputname);
+  in.ccode = FieldUtf8(ap.ccode);
+  in.lid = FieldUtf8(block.lid);
+  in.oname = FieldUtf8(ap.oname);
+  in.cid = FieldUtf8(block.cid);
+  in.cname = FieldUtf8(block.cname);
+  in.lname = FieldUtf8(block.lname);
+  in.hname = FieldUtf8(ap.hname);
+  in.comment = FieldUtf8(ap.comment);
   in.lng = ap.lng;
   in.lat = ap.lat;
   in.alt = ap.alt;

@@ -10,14 +10,6 @@ namespace {
 
 constexpr size_t kErrorTextMax = 1023;
 
-std::string Utf8Field(const char16_t* field, size_t units) {
-  return Utf16ToUtf8(FieldText(field, units));
-}
-template <size_t N>
-std::string Utf8Field(const char16_t (&field)[N]) {
-  return Utf8Field(field, N);
-}
-
 std::string ConnectionStatus(const std::string& text) {
   return "-FTP:" + (text.empty() ? std::string("ERROR") : text.substr(0, kErrorTextMax));
 }
@@ -59,10 +51,10 @@ std::string RemoteImageName(bool full, int trig_kind, int number, const std::str
 
 FtpEndpoint EndpointFrom(const AppParams& ap) {
   FtpEndpoint endpoint;
-  endpoint.server = Utf8Field(ap.ftp_server);
+  endpoint.server = FieldUtf8(ap.ftp_server);
   endpoint.port = ap.ftp_port;
-  endpoint.user = Utf8Field(ap.ftp_uname);
-  endpoint.password = Utf8Field(ap.ftp_pw);
+  endpoint.user = FieldUtf8(ap.ftp_uname);
+  endpoint.password = FieldUtf8(ap.ftp_pw);
   endpoint.passive = ap.ftp_passive != 0;
   return endpoint;
 }
@@ -89,7 +81,7 @@ FtpOutcome FtpUploader::UploadImage(AppParams& ap, const ImageUpload& image) {
     }
   }
 
-  const std::string dir = Utf8Field(ap.ftp_dir);
+  const std::string dir = FieldUtf8(ap.ftp_dir);
   if (auto failure = PutFile(EndpointFrom(ap), dir, send_path, remote, timeouts_)) {
     ftp_failed_.store(1);
     return FailureOutcome(*failure);
@@ -126,7 +118,7 @@ FtpOutcome SendClipImages(FtpUploader& uploader, AppParams& ap, const ClipImages
 
 FtpOutcome ClearServerImages(AppParams& ap, const FtpTimeouts& timeouts) {
   const std::optional<FtpFailure> failure =
-      DeleteByPrefix(EndpointFrom(ap), Utf8Field(ap.ftp_dir), "zav", timeouts);
+      DeleteByPrefix(EndpointFrom(ap), FieldUtf8(ap.ftp_dir), "zav", timeouts);
   // Without a connection or the directory nothing was deleted: the rotation keeps its place.
   if (failure && failure->stage != FtpStage::Transfer) return FailureOutcome(*failure);
   ap.ftp_cn = 1;

@@ -4,8 +4,8 @@
 
 #include <memory>
 
+#include "app/file_owner.h"
 #include "products/bmp_file.h"
-#include "products/file_owner.h"
 
 namespace orvanta {
 namespace {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/file_owner.h"
 #include "app/messages.h"
 #include "app/text_utf.h"
 #include "schedule/file_moves.h"
@@ -105,8 +106,8 @@ std::string DayDirectory(const std::string& month_dir, int year, int month, int 
 
 ClipMoveSettings ClipMoveSettingsFrom(const AppParams& ap) {
   ClipMoveSettings s;
-  s.db_dir = Utf16ToUtf8(FieldText(ap.db_dir));
-  s.db2_dir = Utf16ToUtf8(FieldText(ap.db2_dir));
+  s.db_dir = FieldUtf8(ap.db_dir);
+  s.db2_dir = FieldUtf8(ap.db2_dir);
   s.db_ymddir = ap.db_ymddir != 0;
   s.db_y = ap.db_y;
   s.db_m = ap.db_m;
@@ -154,10 +155,7 @@ void MoveClipsAfterDetect(const ClipMoveSettings& settings, bool verbose_move,
 bool WriteKeepAlive(const std::string& day_dir, const std::string& db_dir) {
   const std::string& dir = day_dir.empty() ? db_dir : day_dir;
   if (dir.empty()) return false;
-  const std::string path = Join(dir, "timestamp.txt");
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  return ::close(fd) == 0;
+  return WriteWholeFile(Join(dir, "timestamp.txt"), "", {.mode = 0644}) == WriteFailure::None;
 }
 
 int CleanClipTree(const std::string& directory, bool top) {

@@ -17,11 +17,11 @@ void MoveClipsAfterDetect(const AppParams& ap, bool verbose_move,
 }
 
 bool WriteKeepAlive(const AppParams& ap) {
-  return WriteKeepAlive(DayDir(), Utf16ToUtf8(FieldText(ap.db_dir)));
+  return WriteKeepAlive(DayDir(), FieldUtf8(ap.db_dir));
 }
 
 void CleanReplayCache(const AppParams& ap) {
-  CleanReplayCache(Utf16ToUtf8(FieldText(ap.cache_dir)));
+  CleanReplayCache(FieldUtf8(ap.cache_dir));
 }
 
 }  // namespace orvanta::schedule

@@ -12,10 +12,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +29,7 @@
 #include "capture/host_sizing.h"
 #include "capture/live_graph.h"
 #include "capture/media/cnv2yu_element.h"
+#include "tools/tool_args.h"
 #include "tools/tool_command.h"
 
 namespace orvanta::tool {
@@ -70,25 +71,6 @@ bool Discover(const std::string& path, VideoFacts* facts, std::string* error) {
   if (info) g_object_unref(info);
   g_object_unref(discoverer);
   return ok;
-}
-
-// "YYYY-MM-DDTHH:MM:SS[.mmm]" read as the frame clock's reading, in milliseconds.
-bool ParseStart(const std::string& text, int64_t* ms) {
-  int y, mo, d, h, mi;
-  double s;
-  if (std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%lf", &y, &mo, &d, &h, &mi, &s) != 6 &&
-      std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%lf", &y, &mo, &d, &h, &mi, &s) != 6)
-    return false;
-  std::tm t{};
-  t.tm_year = y - 1900;
-  t.tm_mon = mo - 1;
-  t.tm_mday = d;
-  t.tm_hour = h;
-  t.tm_min = mi;
-  t.tm_sec = static_cast<int>(s);
-  const int64_t sec = timegm(&t);
-  *ms = sec * 1000 + static_cast<int64_t>((s - static_cast<int>(s)) * 1000 + 0.5);
-  return true;
 }
 
 // What the tool follows of the detection, from a pad probe on the detection filter's input
@@ -196,20 +178,18 @@ GstPadProbeReturn OnInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
 
 int RunDetect(const std::vector<std::string>& args) {
   std::string source, out, settings, start;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* into) {
-      if (i + 1 >= args.size()) return false;
-      *into = args[++i];
-      return true;
-    };
-    bool ok = a == "--source"     ? value(&source)
-              : a == "--out"      ? value(&out)
-              : a == "--settings" ? value(&settings)
-              : a == "--start"    ? value(&start)
-                                  : false;
-    if (!ok) return Fail("unknown or incomplete option " + a);
-  }
+  const std::string bad_option =
+      ReadOptions(args, {}, [&](const std::string& option, const std::string& value) {
+        std::string* into = option == "--source"     ? &source
+                            : option == "--out"      ? &out
+                            : option == "--settings" ? &settings
+                            : option == "--start"    ? &start
+                                                     : nullptr;
+        if (!into) return UnknownOption(option);
+        *into = value;
+        return std::string();
+      });
+  if (!bad_option.empty()) return Fail(bad_option);
   if (source.empty() || out.empty())
     return Fail("usage: detect --source VIDEO --out DIR [--settings FILE] [--start ISO-8601]");
   struct stat st {};
@@ -255,7 +235,9 @@ int RunDetect(const std::vector<std::string>& args) {
 
   int64_t start_ms = 0;
   if (!start.empty()) {
-    if (!ParseStart(start, &start_ms)) return Fail("cannot read the start time " + start);
+    const std::optional<int64_t> parsed = ParseClockTime(start);
+    if (!parsed) return Fail("cannot read the start time " + start);
+    start_ms = *parsed;
   } else {
     // The file's modification time on the frame clock.
     const int64_t offset = ib.si_utc ? 0 : app.state.tz_bias;

@@ -18,6 +18,7 @@
 
 #include "detectfilter/pixel_format.h"
 #include "tools/skysim/sky_simulator.h"
+#include "tools/tool_args.h"
 #include "tools/tool_command.h"
 
 namespace orvanta::tool {
@@ -36,29 +37,9 @@ struct SimulateArgs {
   std::string truth;
 };
 
-bool ParseDouble(const std::string& text, double& value) {
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text.c_str(), &end);
-  return !text.empty() && *end == '\0' && errno == 0 && std::isfinite(value);
-}
-
-bool ParseInt(const std::string& text, long long& value) {
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtoll(text.c_str(), &end, 10);
-  return !text.empty() && *end == '\0' && errno == 0;
-}
-
 bool ParseArgs(const std::vector<std::string>& args, SimulateArgs& a, std::string& error) {
   a.sky.settle_seconds = 3.0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& key = args[i];
-    if (i + 1 >= args.size()) {
-      error = key.rfind("--", 0) == 0 ? key + " needs a value" : "unexpected argument " + key;
-      return false;
-    }
-    const std::string& value = args[++i];
+  error = ReadOptions(args, {}, [&](const std::string& key, const std::string& value) {
     long long n = 0;
     double d = 0.0;
     bool ok = true;
@@ -80,14 +61,11 @@ bool ParseArgs(const std::vector<std::string>& args, SimulateArgs& a, std::strin
       ok = ParseDouble(value, d);
       (key == "--fps" ? a.sky.fps : key == "--seconds" ? a.seconds : a.sky.settle_seconds) = d;
     } else {
-      error = "unknown option " + key;
-      return false;
+      return UnknownOption(key);
     }
-    if (!ok) {
-      error = "invalid value for " + key + ": " + value;
-      return false;
-    }
-  }
+    return ok ? std::string() : "invalid value for " + key + ": " + value;
+  });
+  if (!error.empty()) return false;
   if (a.out.empty()) {
     error = "--out FILE.avi is required";
     return false;

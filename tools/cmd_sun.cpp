@@ -1,15 +1,15 @@
 // zavip-tool sun: sunrise, sunset and the two schedule windows tied to them
 // for a site and a date, as "Auto Adjust to Sun" would set them.
-#include <cerrno>
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/app_params.h"
 #include "app/app_uty.h"
 #include "schedule/sun_schedule.h"
+#include "tools/tool_args.h"
 #include "tools/tool_command.h"
 
 namespace orvanta::tool {
@@ -17,37 +17,6 @@ namespace {
 
 using schedule::CivilDate;
 using schedule::HourMinute;
-
-bool ParseDouble(const std::string& text, double& value) {
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text.c_str(), &end);
-  return !text.empty() && *end == '\0' && errno == 0 && std::isfinite(value);
-}
-
-bool ParseInt(const std::string& text, int& value) {
-  char* end = nullptr;
-  errno = 0;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno != 0 || v < -2147483647L - 1 || v > 2147483647L) {
-    return false;
-  }
-  value = static_cast<int>(v);
-  return true;
-}
-
-bool ParseDate(const std::string& text, CivilDate& date) {
-  int y = 0, m = 0, d = 0;
-  char tail = 0;
-  if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3) return false;
-  static constexpr int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  if (y < 1 || m < 1 || m > 12 || d < 1 || d > kDays[m - 1] || (m == 2 && d == 29 && !leap)) {
-    return false;
-  }
-  date = {y, m, d};
-  return true;
-}
 
 // The windows' sun offsets from a settings file; keys it lacks keep the
 // defaults.
@@ -77,28 +46,33 @@ int RunSun(const std::vector<std::string>& args) {
   CivilDate date;
   std::string settings;
   bool have_lng = false, have_lat = false, have_tz = false, have_date = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (i + 1 >= args.size()) return Fail("option " + option + " needs a value");
-    const std::string& value = args[++i];
-    if (option == "--lng") {
-      if (!ParseDouble(value, lng)) return Fail("--lng: not a number of degrees: " + value);
-      have_lng = true;
-    } else if (option == "--lat") {
-      if (!ParseDouble(value, lat)) return Fail("--lat: not a number of degrees: " + value);
-      have_lat = true;
-    } else if (option == "--tz-bias") {
-      if (!ParseInt(value, tz_bias)) return Fail("--tz-bias: not a number of seconds: " + value);
-      have_tz = true;
-    } else if (option == "--date") {
-      if (!ParseDate(value, date)) return Fail("--date: not a date YYYY-MM-DD: " + value);
-      have_date = true;
-    } else if (option == "--settings") {
-      settings = value;
-    } else {
-      return Fail("unknown option " + option);
-    }
-  }
+  const std::string bad_option = ReadOptions(
+      args, {}, [&](const std::string& option, const std::string& value) -> std::string {
+        if (option == "--lng") {
+          if (!ParseDouble(value, lng)) return "--lng: not a number of degrees: " + value;
+          have_lng = true;
+        } else if (option == "--lat") {
+          if (!ParseDouble(value, lat)) return "--lat: not a number of degrees: " + value;
+          have_lat = true;
+        } else if (option == "--tz-bias") {
+          long long seconds = 0;
+          if (!ParseInt(value, seconds) || seconds < INT32_MIN || seconds > INT32_MAX)
+            return "--tz-bias: not a number of seconds: " + value;
+          tz_bias = static_cast<int>(seconds);
+          have_tz = true;
+        } else if (option == "--date") {
+          const std::optional<Date> day = ParseDate(value);
+          if (!day) return "--date: not a date YYYY-MM-DD: " + value;
+          date = {day->year, day->month, day->day};
+          have_date = true;
+        } else if (option == "--settings") {
+          settings = value;
+        } else {
+          return UnknownOption(option);
+        }
+        return "";
+      });
+  if (!bad_option.empty()) return Fail(bad_option);
   if (!have_lng || !have_lat || !have_tz || !have_date) {
     return Fail("sun needs --lng, --lat, --tz-bias and --date");
   }

@@ -46,8 +46,11 @@ std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, st
   b.bands = s.bands;
   b.audio_chunk_bytes = 0;
   b.audio_chunk_count = 0;
-  b.audio_buffer = nullptr;
-  host->buffers_.Allocate(b);  // no detect-area mask file: all of the sky
+  // No detect-area mask file: all of the sky.
+  if (const auto shortage = host->buffers_.Allocate(b)) {
+    error = capture::ShortageMessage(*shortage);
+    return nullptr;
+  }
   b.mask_flip = 1;
   capture::PrepareBlockForHosting(s, b);
 

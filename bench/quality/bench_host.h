@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "capture/block_buffers.h"
 #include "detectfilter/pixel_format.h"
 #include "detectfilter/zavipf.h"
-#include "tests/support/block_buffers.h"
 
 namespace orvanta::quality {
 
@@ -31,7 +31,7 @@ class BenchHost {
  private:
   BenchHost() = default;
   std::unique_ptr<DetectionBlock> block_;
-  orvanta::testing::BlockBuffers buffers_;
+  capture::BlockBuffers buffers_;
 };
 
 }  // namespace orvanta::quality

@@ -1,10 +1,8 @@
 // orvanta_quality: how well the detection core does on simulated skies.
 // Runs the core in process over each scenario and frame size with the
 // station's default settings; prints a table for notes and writes JSON.
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,6 +10,7 @@
 
 #include "bench/quality/quality_run.h"
 #include "bench/quality/quality_score.h"
+#include "tools/tool_args.h"
 
 namespace orvanta::quality {
 namespace {
@@ -36,36 +35,24 @@ std::vector<std::string> Split(const std::string& text) {
   return parts;
 }
 
-bool Number(const std::string& text, double& value) {
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(text.c_str(), &end);
-  return !text.empty() && *end == '\0' && errno == 0 && std::isfinite(value);
-}
-
 bool Parse(int argc, char** argv, Options& o, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string key = argv[i];
-    if (i + 1 >= argc) {
-      error = key + " needs a value";
-      return false;
-    }
-    const std::string value = argv[++i];
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  error = tool::ReadOptions(args, {}, [&](const std::string& key, const std::string& value) {
     double d = 0;
     bool ok = true;
     if (key == "--seconds") {
-      ok = Number(value, d) && d > 0;
+      ok = tool::ParseDouble(value, d) && d > 0;
       o.run.seconds = d;
     } else if (key == "--seed") {
-      ok = Number(value, d) && d >= 0 && d == std::floor(d);
+      ok = tool::ParseDouble(value, d) && d >= 0 && d == std::floor(d);
       o.run.seed = static_cast<uint64_t>(d);
     } else if (key == "--fps") {
-      ok = Number(value, d) && d > 0;
+      ok = tool::ParseDouble(value, d) && d > 0;
       o.run.fps = d;
     } else if (key == "--set") {
       o.run.settings.push_back(value);
     } else if (key == "--settle") {
-      ok = Number(value, d) && d >= 0;
+      ok = tool::ParseDouble(value, d) && d >= 0;
       o.run.settle_seconds = d;
     } else if (key == "--format") {
       ok = skysim::ParsePixelFormat(value, o.run.format);
@@ -84,15 +71,11 @@ bool Parse(int argc, char** argv, Options& o, std::string& error) {
     } else if (key == "--json") {
       o.json = value;
     } else {
-      error = "unknown option " + key;
-      return false;
+      return tool::UnknownOption(key);
     }
-    if (!ok) {
-      error = "invalid value for " + key + ": " + value;
-      return false;
-    }
-  }
-  return true;
+    return ok ? std::string() : "invalid value for " + key + ": " + value;
+  });
+  return error.empty();
 }
 
 std::string Fraction(const Tally& t) {

@@ -20,8 +20,10 @@ char CellOf(char16_t unit) {
   return static_cast<char>(unit <= 0xFF ? unit : 0xFF);
 }
 
+// A block field as character cells, one per UTF-16 unit: not UTF-8, whose longer sequences
+// would shift every item after them.
 template <size_t N>
-std::string Text(const char16_t (&field)[N]) {
+std::string Cells(const char16_t (&field)[N]) {
   std::string out;
   for (size_t i = 0; i < N && field[i] != 0; ++i) out += CellOf(field[i]);
   return out;
@@ -150,19 +152,19 @@ std::string BuildTextLine(const DetectionBlock& b, const FrameInfo& info, const 
         line.Put(Format("%04d", b.clip_no), 4);
         break;
       case u'I':
-        line.Put(Text(b.lid) + " " + Text(b.cid));
+        line.Put(Cells(b.lid) + " " + Cells(b.cid));
         break;
       case u'i':
-        line.Put(Text(b.cname) + " " + Text(b.lname));
+        line.Put(Cells(b.cname) + " " + Cells(b.lname));
         break;
       case u'c':
-        line.Put(Text(b.cname));
+        line.Put(Cells(b.cname));
         break;
       case u'Y':
-        line.Put(Text(b.fourcc));
+        line.Put(Cells(b.fourcc));
         break;
       case u'y':
-        line.Put(b.fourcc_original[0] != 0 ? Text(b.fourcc_original) : Text(b.fourcc));
+        line.Put(b.fourcc_original[0] != 0 ? Cells(b.fourcc_original) : Cells(b.fourcc));
         break;
       case u'X':
         line.Put(std::string(1, '\x7f'), 1);

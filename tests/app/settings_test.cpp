@@ -17,14 +17,6 @@ namespace {
 
 using LoadSaveTest = SettingsTest;
 
-std::string Text(const char16_t* field, size_t units) {
-  return Utf16ToUtf8(FieldText(field, units));
-}
-template <size_t N>
-std::string Text(const char16_t (&field)[N]) {
-  return Text(field, N);
-}
-
 // Records of a file as (key, value bytes) in file order.
 std::vector<std::pair<std::string, std::string>> Records(const std::string& file) {
   std::vector<std::pair<std::string, std::string>> records;
@@ -52,9 +44,9 @@ TEST_F(LoadSaveTest, FirstStartWithoutAFile) {
   EXPECT_EQ(app->ap.lng, 139.0);
   EXPECT_EQ(app->ap.lat, 35.0);
   EXPECT_EQ(app->ap.alt, 0.0);
-  EXPECT_EQ(Text(app->ap.db_dir), (dir_ / "Documents").string());
+  EXPECT_EQ(FieldUtf8(app->ap.db_dir), (dir_ / "Documents").string());
   EXPECT_TRUE(std::filesystem::is_directory(dir_ / "Documents"));
-  EXPECT_TRUE(std::regex_match(Text(app->ap.installdate), std::regex(" \\d{8}_\\d{6}")));
+  EXPECT_TRUE(std::regex_match(FieldUtf8(app->ap.installdate), std::regex(" \\d{8}_\\d{6}")));
 
   // Missing, empty, a directory, a FIFO: all unreadable, none blocks.
   WriteBytes(dir_ / "empty.zvi", "");
@@ -141,9 +133,9 @@ TEST_F(LoadSaveTest, LoadAndSaveReproduceTheFileByteForByte) {
   again->state.installationLabel = u"station-7";
   again->state.settingsFileName = "first.zvi";
   ASSERT_TRUE(LoadSettings(*again));
-  EXPECT_EQ(Text(again->ap.oname), "Ōta_観測");
-  EXPECT_EQ(Text(again->ap.ftp_pw), "p@ss:wörd");
-  EXPECT_EQ(Text(again->ap.rtsp_pword), "camera-secret");
+  EXPECT_EQ(FieldUtf8(again->ap.oname), "Ōta_観測");
+  EXPECT_EQ(FieldUtf8(again->ap.ftp_pw), "p@ss:wörd");
+  EXPECT_EQ(FieldUtf8(again->ap.rtsp_pword), "camera-secret");
   EXPECT_EQ(again->ib.fps, 29.97);
   again->state.settingsFileName = "second.zvi";
   ASSERT_TRUE(SaveSettings(*again));
@@ -170,15 +162,15 @@ TEST_F(LoadSaveTest, FieldRulesOfALoad) {
         version + Record("IF.cid", Utf16Value(u"ABC")) + Record("AP.dlgrect.top", IntValue(-5)) +
         Record("AP.db_dir", Utf16Value(u"/no/such/dir")) +
         Record("AP.cache_dir", Utf16Value(Utf8ToUtf16((dir_ / "cache").string()))));
-    EXPECT_EQ(Text(app->ib.cid), "AB");
+    EXPECT_EQ(FieldUtf8(app->ib.cid), "AB");
     EXPECT_EQ(app->ap.dlgrect.top, 100);
     EXPECT_EQ(app->ap.dlgrect.left, 20);
     EXPECT_EQ(app->ap.dlgrect.bottom, 725);
     EXPECT_EQ(app->ap.dlgrect.right, 1009);
-    EXPECT_EQ(Text(app->ap.db_dir), docs);
-    EXPECT_EQ(Text(app->ap.cache_dir), (dir_ / "cache").string());
+    EXPECT_EQ(FieldUtf8(app->ap.db_dir), docs);
+    EXPECT_EQ(FieldUtf8(app->ap.cache_dir), (dir_ / "cache").string());
     auto gone = LoadBytes(version + Record("AP.cache_dir", Utf16Value(u"/no/cache")));
-    EXPECT_EQ(Text(gone->ap.cache_dir), "");
+    EXPECT_EQ(FieldUtf8(gone->ap.cache_dir), "");
   }
   struct FormatCase {
     std::u16string forcc;
@@ -193,7 +185,7 @@ TEST_F(LoadSaveTest, FieldRulesOfALoad) {
   {
     SCOPED_TRACE("site text lengths");
     auto ten = LoadBytes(version + Record("IF.lid", Utf16Value(u"ABCDEFGHIJ")));
-    EXPECT_EQ(Text(ten->ib.lid), "ABCDEFGHIJ");
+    EXPECT_EQ(FieldUtf8(ten->ib.lid), "ABCDEFGHIJ");
     EXPECT_THROW(LoadBytes(version + Record("AP.oname", Utf16Value(std::u16string(30, u'x')))),
                  FatalExitCalled);
     EXPECT_EQ(fatals_, std::vector<std::string>{"UE0105: invalid length"});
@@ -206,7 +198,7 @@ TEST_F(LoadSaveTest, InstallDateKeysTheRtspPassword) {
   const std::string stored = symbols + std::string(symbols.size() % 2 + 2, '\0');
   auto app = LoadBytes(version + Record("AP.installdate", Utf16Value(u" 20240101_000000")) +
                        Record("AP.rtsp_pword", stored));
-  EXPECT_EQ(Text(app->ap.rtsp_pword), "secret");
+  EXPECT_EQ(FieldUtf8(app->ap.rtsp_pword), "secret");
 
   // A profile without an install date gets a new one and no password.
   auto fresh = NewApp();
@@ -214,13 +206,13 @@ TEST_F(LoadSaveTest, InstallDateKeysTheRtspPassword) {
   WriteBytes(dir_ / "profile.zvi", version + Record("AP.rtsp_pword", stored));
   fresh->state.settingsFileName = "profile.zvi";
   LoadSettings(*fresh);
-  EXPECT_NE(Text(fresh->ap.installdate), "");
-  EXPECT_EQ(Text(fresh->ap.rtsp_pword), "");
+  EXPECT_NE(FieldUtf8(fresh->ap.installdate), "");
+  EXPECT_EQ(FieldUtf8(fresh->ap.rtsp_pword), "");
 
   // Foreign symbols leave the field as it was.
   auto foreign = LoadBytes(version + Record("AP.installdate", Utf16Value(u" 20240101_000000")) +
                            Record("AP.rtsp_pword", std::string("K7Q2abc!") + '\0' + '\0'));
-  EXPECT_EQ(Text(foreign->ap.rtsp_pword), "");
+  EXPECT_EQ(FieldUtf8(foreign->ap.rtsp_pword), "");
 }
 
 TEST_F(LoadSaveTest, TemplateCarriesNoMachineSettings) {
@@ -261,11 +253,11 @@ TEST_F(LoadSaveTest, TemplateCarriesNoMachineSettings) {
   other->ap.gioidh = 40.0;
   ASSERT_TRUE(LoadProfile(*other, "template.zvi"));
   EXPECT_EQ(other->ib.dlev, 61);
-  EXPECT_EQ(Text(other->ap.oname), "Kanda");
-  EXPECT_EQ(Text(other->ap.dv_video_device), "1:Night cam");
-  EXPECT_EQ(Text(other->ap.ftp_uname), "kanda");
-  EXPECT_EQ(Text(other->ap.rtsp_pword), "own");
-  EXPECT_EQ(Text(other->ap.rtsp_ip), "");
+  EXPECT_EQ(FieldUtf8(other->ap.oname), "Kanda");
+  EXPECT_EQ(FieldUtf8(other->ap.dv_video_device), "1:Night cam");
+  EXPECT_EQ(FieldUtf8(other->ap.ftp_uname), "kanda");
+  EXPECT_EQ(FieldUtf8(other->ap.rtsp_pword), "own");
+  EXPECT_EQ(FieldUtf8(other->ap.rtsp_ip), "");
   EXPECT_EQ(other->ap.lng, 135.0);
   EXPECT_EQ(other->ap.gioidh, 0.0);
 }

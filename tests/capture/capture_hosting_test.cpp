@@ -76,7 +76,9 @@ TEST(Hosting, FilterOfAnotherVersionIsAttachedThenRefused) {
   EXPECT_EQ(graph.BuildLiveGraph(), -1);
   EXPECT_EQ(attached_block, static_cast<gpointer>(&app.ib));
   ASSERT_FALSE(messages.empty());
-  EXPECT_EQ(messages[0], "UM020: ZAVIPF.ax varsion invalid. Please re-install ax by ZAV_REG.exe");
+  EXPECT_EQ(messages[0],
+            "UM020: ZAVIPF version invalid. Please remove any older libzavipf.so on "
+            "GST_PLUGIN_PATH or in the start-up directory, or reinstall the package");
   EXPECT_GE(stops, 1);
   EXPECT_FALSE(graph.exists());
   EXPECT_EQ(app.ib.frames[0], nullptr);  // the ring was freed with the graph

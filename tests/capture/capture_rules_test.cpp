@@ -1,10 +1,13 @@
-// The capture engine's plain rules: buffer sizing and limits, the action command, the FTP
+// The capture engine's plain rules: buffer sizing, limits and owner, the action command, the FTP
 // spacing, the frame clock, the error log text and the live page's state machine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "capture/block_buffers.h"
 #include "capture/clip_end_rules.h"
 #include "capture/device_catalogue.h"
 #include "capture/graph_error_log.h"
@@ -95,6 +98,58 @@ TEST(HostSizing, AveragingWeightsFollowTheSpeed) {
   EXPECT_FALSE(AveragingWeights(0, &k, &t));
   EXPECT_FALSE(AveragingWeights(7, &k, &t));
   EXPECT_EQ(k, 7);
+}
+
+// The ring, both masks with six margin rows each side, the maps and the snapshot, zeroed and
+// pointed to by the block; no audio ring without audio chunks; all cleared on release.
+TEST(BlockBuffers, PointTheBlockAtZeroedBuffers) {
+  DetectionBlock b = SizedBlock(10, 3, PixelFormat::YUY2);
+  b.pixels = 32;
+  b.frame_bytes = 64;
+  b.ring_count = 3;
+  BlockBuffers buffers;
+  ASSERT_FALSE(buffers.Allocate(b));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(b.frames[i], buffers.frame(i).data());
+  EXPECT_EQ(b.frames[3], nullptr);
+  EXPECT_EQ(b.audio_buffer, nullptr);
+  EXPECT_EQ(buffers.mask().size(), 32u + 2 * 6 * 10);
+  EXPECT_EQ(b.mask, b.mask_base + 6 * 10);
+  EXPECT_EQ(b.mask2, b.mask2_base + 6 * 10);
+  EXPECT_EQ(buffers.avr_map().size(), 32u);
+  EXPECT_EQ(buffers.snapshot().size(), 64u);
+  for (std::span<uint8_t> buffer : {buffers.frame(2), buffers.mask2(), buffers.hit_map(),
+                                    buffers.avr_map2(), buffers.snapshot(), buffers.obj_map()}) {
+    EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](uint8_t v) { return v == 0; }));
+  }
+  buffers.Release(b);
+  EXPECT_EQ(b.frames[0], nullptr);
+  EXPECT_EQ(b.mask, nullptr);
+  EXPECT_EQ(b.mask2_base, nullptr);
+  EXPECT_EQ(b.obj_map, nullptr);
+}
+
+// A buffer that cannot be had is told with the host's message, never thrown; what was had
+// before it goes with the release.
+TEST(BlockBuffers, ShortageIsToldNotThrown) {
+  DetectionBlock b = SizedBlock(10, 3, PixelFormat::YUY2);
+  b.pixels = 32;
+  b.frame_bytes = 64;
+  b.ring_count = 2;
+  b.audio_chunk_bytes = INT32_MAX;  // 2^62 bytes in all
+  b.audio_chunk_count = INT32_MAX;
+  BlockBuffers buffers;
+  const std::optional<BufferShortage> shortage = buffers.Allocate(b);
+  ASSERT_TRUE(shortage);
+  EXPECT_EQ(shortage->buffer, BlockBuffer::Audio);
+  EXPECT_EQ(ShortageMessage(*shortage),
+            "UM014: Insufficient memory available for Audio Shift Buffer");
+  EXPECT_NE(b.frames[1], nullptr);
+  EXPECT_EQ(b.mask_base, nullptr);
+  buffers.Release(b);
+  EXPECT_EQ(b.frames[1], nullptr);
+  EXPECT_EQ(ShortageMessage({BlockBuffer::Frame, 4, ENOMEM, 1000}),
+            "UM013: Insufficient memory available for Shift Buffer 4\n eno=12 : Cannot allocate "
+            "memory\n request = 1000");
 }
 
 TEST(ActionCommand, ClipPathReplacesTheMarkerUpToItsFirstDot) {

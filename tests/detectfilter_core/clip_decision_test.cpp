@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "detectfilter/core/detect_core.h"
-#include "tests/detectfilter_core/frames.h"
-#include "tests/detectfilter_core/test_station.h"
+#include "tests/support/frames.h"
+#include "tests/support/test_station.h"
 
 namespace orvanta::detect {
 namespace {

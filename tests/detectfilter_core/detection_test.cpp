@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "detectfilter/core/detect_core.h"
-#include "tests/detectfilter_core/frames.h"
-#include "tests/detectfilter_core/test_station.h"
+#include "tests/support/frames.h"
+#include "tests/support/test_station.h"
 
 namespace orvanta::detect {
 namespace {
@@ -110,8 +110,8 @@ TEST(Detection, TiedLargestDifferenceMarksTheFirstPixel) {
           },
           threads);
       EXPECT_EQ(level, 80);
-      EXPECT_EQ(st.hit_map[c.first_row * 32 + c.first_col], 255);
-      EXPECT_EQ(st.hit_map[c.second_row * 32 + c.second_col], 90);
+      EXPECT_EQ(st.hit_map()[c.first_row * 32 + c.first_col], 255);
+      EXPECT_EQ(st.hit_map()[c.second_row * 32 + c.second_col], 90);
     }
   }
 }
@@ -130,8 +130,8 @@ TEST(Detection, ObjectPathLeavesOutTheRowsNoBandCovers) {
     int hits = -1;
     Feed(st, {ref, cur}, [&](int k, DetectionBlock& b) { hits = k == 1 ? b.hits : hits; });
     EXPECT_EQ(hits, row + 2 < 16 ? 9 : 0);
-    EXPECT_EQ(st.avr_map[19 * 32], 0u);
-    EXPECT_NE(st.avr_map[15 * 32], 0u);
+    EXPECT_EQ(st.avr_map()[19 * 32], 0u);
+    EXPECT_NE(st.avr_map()[15 * 32], 0u);
   }
 }
 
@@ -155,8 +155,8 @@ TEST(Detection, ObjectTableLimits) {
        [&](int k, DetectionBlock& b) { hits = k == 1 ? b.hits : hits; });
   EXPECT_EQ(hits, 60);
   // The 20th group got no object number in the object map.
-  EXPECT_NE(full.obj_map[10 * 160 + 2 + 8 * 18], 0);
-  EXPECT_EQ(full.obj_map[10 * 160 + 2 + 8 * 19], 0);
+  EXPECT_NE(full.obj_map()[10 * 160 + 2 + 8 * 18], 0);
+  EXPECT_EQ(full.obj_map()[10 * 160 + 2 + 8 * 19], 0);
 }
 
 // A frame identical to its reference has level 0; with ignoredf it and the next three frames

@@ -2,25 +2,21 @@
 // carry.
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
+#include "app/text_utf.h"
 #include "detectfilter/core/detect_core.h"
 #include "detectfilter/core/preview_overlay.h"
-#include "tests/detectfilter_core/frames.h"
-#include "tests/detectfilter_core/test_station.h"
+#include "tests/support/frames.h"
+#include "tests/support/test_station.h"
 
 namespace orvanta::detect {
 namespace {
 
 using testing::Picture;
 using testing::TestStation;
-
-std::string Text(const char16_t* s) {
-  std::string out;
-  for (; *s; ++s) out += static_cast<char>(*s);
-  return out;
-}
 
 TEST(FilterState, InputFormats) {
   struct Case {
@@ -53,7 +49,7 @@ TEST(FilterState, InputFormats) {
     DetectCore core;
     core.AttachBlock(&st.b());
     EXPECT_EQ(core.SetMediaType(VideoFormat{c.format, 16, -10, 400000}), c.accepted);
-    EXPECT_EQ(Text(st.b().fourcc), c.fourcc);
+    EXPECT_EQ(FieldUtf8(st.b().fourcc), c.fourcc);
     if (!c.accepted) {
       EXPECT_EQ(core.format(), PixelFormat::Null);
       continue;
@@ -61,7 +57,7 @@ TEST(FilterState, InputFormats) {
     EXPECT_EQ(core.format(), c.format);
     EXPECT_EQ(core.image_size(), c.image_size);
     EXPECT_TRUE(SameGuid(st.b().input_subtype, Info(c.format).guid));
-    EXPECT_EQ(Text(st.b().format_error), "");
+    EXPECT_EQ(FieldUtf8(st.b().format_error), "");
   }
 }
 
@@ -70,10 +66,10 @@ TEST(FilterState, SizeMismatchIsRefusedWithItsReason) {
   DetectCore core;
   core.AttachBlock(&st.b());
   EXPECT_FALSE(core.SetMediaType(VideoFormat{PixelFormat::YUY2, 640, 480, 333667}));
-  EXPECT_EQ(Text(st.b().format_error), "Xi 720 x Yi 480 not match 640 x 480");
+  EXPECT_EQ(FieldUtf8(st.b().format_error), "Xi 720 x Yi 480 not match 640 x 480");
   // A later attach clears the reason.
   core.AttachBlock(&st.b());
-  EXPECT_EQ(Text(st.b().format_error), "");
+  EXPECT_EQ(FieldUtf8(st.b().format_error), "");
 }
 
 TEST(FilterState, FrameDuration) {
@@ -158,7 +154,7 @@ TEST(FilterState, StopKeepsASnapshot) {
   }
   core.Stop();
   EXPECT_EQ(st.b().snap_valid, 1);
-  EXPECT_EQ(st.snapshot[100], 30);
+  EXPECT_EQ(st.snapshot()[100], 30);
 }
 
 // The text line goes on the live image and on each delivered clip frame, never on the copy
@@ -193,7 +189,7 @@ TEST(FilterState, OverlaysStayOffTheRing) {
   }
   ASSERT_EQ(live.size(), 6u);
   ASSERT_FALSE(recorded.empty());
-  auto differs_in_rows = [&](const std::vector<uint8_t>& f, int first, int last) {
+  auto differs_in_rows = [&](std::span<const uint8_t> f, int first, int last) {
     for (int y = first; y <= last; ++y)
       for (int x = 0; x < 120; ++x)
         if (f[y * 120 + x] != 40) return true;
@@ -208,7 +204,7 @@ TEST(FilterState, OverlaysStayOffTheRing) {
   EXPECT_EQ(recorded.back()[0], 40);
   // The current ring slot still holds the frame as it came.
   const int newest = 5 % st.b().ring_count;
-  EXPECT_FALSE(differs_in_rows(st.frames[newest], 0, 39));
+  EXPECT_FALSE(differs_in_rows(st.frame(newest), 0, 39));
 }
 
 // Tracked objects are outlined on the live image (grey while moving) when the live view shows
@@ -246,7 +242,7 @@ TEST(FilterState, ObjectBoxesOnTheLiveImage) {
     }
     EXPECT_EQ(live[21 * 64 + 31], 200);  // inside the box the picture stays
     EXPECT_EQ(live[15 * 64 + 26], 20);
-    EXPECT_EQ(st.frames[1][16 * 64 + 26], 20);
+    EXPECT_EQ(st.frame(1)[16 * 64 + 26], 20);
   }
 }
 

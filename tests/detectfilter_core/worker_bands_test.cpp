@@ -9,8 +9,8 @@
 
 #include "detectfilter/core/detect_core.h"
 #include "detectfilter/core/pixel_kernels.h"
-#include "tests/detectfilter_core/frames.h"
-#include "tests/detectfilter_core/test_station.h"
+#include "tests/support/frames.h"
+#include "tests/support/test_station.h"
 
 namespace orvanta::detect {
 namespace {
@@ -64,11 +64,12 @@ Outcome RunSky(PixelFormat format, int cx, int cy, bool half, int threads) {
     out.hits.push_back(st.b().hits);
     out.dlevs.push_back(st.b().dlev);
   }
-  out.hit_map = st.hit_map;
-  out.mask = st.mask;
-  out.obj_map = st.obj_map;
-  out.snapshot = st.snapshot;
-  out.avr_map = st.avr_map;
+  auto copy = [](auto buffer) { return std::vector(buffer.begin(), buffer.end()); };
+  out.hit_map = copy(st.hit_map());
+  out.mask = copy(st.mask());
+  out.obj_map = copy(st.obj_map());
+  out.snapshot = copy(st.snapshot());
+  out.avr_map = copy(st.avr_map());
   out.end_status = st.b().end_status;
   return out;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/text_utf.h"
 #include "detectfilter/core/bitmap_fonts.h"
 #include "detectfilter/core/superimposed_text.h"
 #include "tests/detectfilter_gst/element_harness.h"
@@ -20,12 +21,6 @@ const std::string kGray = "video/x-raw,format=GRAY8,width=64,height=48,framerate
 
 int32_t Read(const int32_t& field) {
   return std::atomic_ref<int32_t>(const_cast<int32_t&>(field)).load();
-}
-
-std::string Text(const char16_t* s) {
-  std::string out;
-  for (; *s; ++s) out += static_cast<char>(*s);
-  return out;
 }
 
 void SetFormatText(DetectionBlock* b, const char* text) {
@@ -113,13 +108,13 @@ TEST(DetectElement, FrameSizeMustMatchTheBlock) {
     h.PushVideo(std::vector<uint8_t>(static_cast<size_t>(c.width) * 480, 16));
     if (c.accepted) {
       ASSERT_TRUE(h.WaitFor([&] { return h.preview().size() == 1; }));
-      EXPECT_EQ(Text(block->fourcc), "Y800");
-      EXPECT_EQ(Text(block->format_error), "");
+      EXPECT_EQ(FieldUtf8(block->fourcc), "Y800");
+      EXPECT_EQ(FieldUtf8(block->format_error), "");
       EXPECT_TRUE(h.errors().empty());
     } else {
       ASSERT_TRUE(h.WaitFor([&] { return !h.errors().empty(); }));
       EXPECT_EQ(h.errors()[0], "Xi 720 x Yi 480 not match 640 x 480");
-      EXPECT_EQ(Text(block->format_error), "Xi 720 x Yi 480 not match 640 x 480");
+      EXPECT_EQ(FieldUtf8(block->format_error), "Xi 720 x Yi 480 not match 640 x 480");
       EXPECT_TRUE(h.preview().empty());
     }
   }

@@ -1,5 +1,7 @@
 #include "tests/detectfilter_gst/host_block.h"
 
+#include "tests/support/test_station.h"
+
 namespace orvanta::detect::testing {
 
 HostBlock::HostBlock(const BlockShape& s) : block_(std::make_unique<DetectionBlock>()) {
@@ -14,13 +16,11 @@ HostBlock::HostBlock(const BlockShape& s) : block_(std::make_unique<DetectionBlo
   b.pixels = ((s.cx * s.cy + 3) / 4) * 4;
   b.frame_bytes = static_cast<int32_t>(FrameBytes(s.format, b.pixels));
   b.ring_count = s.fs_head + s.fs_diff + s.dmin + 15;
-  buffers_.Allocate(b);
   if (s.audio) {
     b.audio_chunk_bytes = ((static_cast<int>(192000 / s.fps) + 4095) / 4096) * 4096;
     b.audio_chunk_count = b.ring_count * 2;
-    audio_.assign(static_cast<size_t>(b.audio_chunk_bytes) * b.audio_chunk_count, 0);
-    b.audio_buffer = audio_.data();
   }
+  HoldBuffers(buffers_, b);
   // Plain detection: a pixel brighter by dlev than the frame fs_diff back is a hit.
   b.dlev = 30;
   b.dsize = 5;

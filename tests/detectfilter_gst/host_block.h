@@ -2,11 +2,10 @@
 #pragma once
 
 #include <memory>
-#include <vector>
 
+#include "capture/block_buffers.h"
 #include "detectfilter/pixel_format.h"
 #include "detectfilter/zavipf.h"
-#include "tests/support/block_buffers.h"
 
 namespace orvanta::detect::testing {
 
@@ -30,8 +29,7 @@ class HostBlock {
 
  private:
   std::unique_ptr<DetectionBlock> block_;
-  orvanta::testing::BlockBuffers buffers_;
-  std::vector<uint8_t> audio_;
+  capture::BlockBuffers buffers_;
 };
 
 }  // namespace orvanta::detect::testing

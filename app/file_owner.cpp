@@ -1,0 +1,52 @@
+#include "app/file_owner.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace orvanta {
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+FileDescriptor::~FileDescriptor() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int FileDescriptor::Close() {
+  const int rc = ::close(fd_);
+  fd_ = -1;
+  return rc;
+}
+
+bool WriteAll(int fd, const void* data, size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+WriteFailure WriteWholeFile(const std::string& path, std::string_view bytes, WholeFileWrite how) {
+  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, how.mode));
+  if (!file.valid()) return WriteFailure::CannotCreate;
+  bool ok = WriteAll(file.get(), bytes.data(), bytes.size());
+  if (ok && how.sync) ok = ::fsync(file.get()) == 0;
+  if (file.Close() != 0) ok = false;
+  return ok ? WriteFailure::None : WriteFailure::ShortWrite;
+}
+
+}  // namespace orvanta

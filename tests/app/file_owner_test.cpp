@@ -1,0 +1,42 @@
+// Whole-file writes: a longer file is cut to the new bytes, a new file gets the mode asked
+// for (less the umask), and a file that cannot be made or filled is told apart.
+#include "app/file_owner.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "tests/app/test_support.h"
+
+namespace orvanta::testing {
+namespace {
+
+using WholeFileTest = SettingsTest;
+
+TEST_F(WholeFileTest, ReplacesTheBytesWithTheModeAsked) {
+  const std::string path = (dir_ / "f.bin").string();
+  WriteBytes(path, "a longer old content");
+  EXPECT_EQ(WriteWholeFile(path, "new"), WriteFailure::None);
+  EXPECT_EQ(ReadBytes(path), "new");
+
+  const mode_t umask_now = ::umask(022);
+  for (const auto& [name, how, mode] :
+       {std::tuple{"products", WholeFileWrite{}, 0644},
+        {"settings", WholeFileWrite{.mode = 0600, .sync = true}, 0600}}) {
+    SCOPED_TRACE(name);
+    const std::string fresh = (dir_ / name).string();
+    EXPECT_EQ(WriteWholeFile(fresh, std::string(3, '\0'), how), WriteFailure::None);
+    struct stat st {};
+    EXPECT_EQ(::stat(fresh.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, static_cast<mode_t>(mode));
+    EXPECT_EQ(st.st_size, 3);
+  }
+  ::umask(umask_now);
+}
+
+TEST_F(WholeFileTest, FailuresAreToldApart) {
+  EXPECT_EQ(WriteWholeFile((dir_ / "no/such/dir/f").string(), "x"), WriteFailure::CannotCreate);
+  EXPECT_EQ(WriteWholeFile("/dev/full", std::string(4096, 'x')), WriteFailure::ShortWrite);
+}
+
+}  // namespace
+}  // namespace orvanta::testing

@@ -1,0 +1,35 @@
+#include "tests/support/test_station.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/app_params.h"
+#include "detectfilter/core/bitmap_fonts.h"
+
+namespace orvanta::detect::testing {
+
+void ApplyStationDefaults(DetectionBlock& b, int cx, int cy) {
+  auto ap = std::make_unique<AppParams>();
+  auto rib = std::make_unique<ReplayBlock>();
+  SetDefaults(*ap, b, *rib);
+  b.cx = cx;
+  b.cy = cy;
+  b.fps = 30;
+  b.avr_keep = 510;  // the host's weights for the default averaging speed, AP.smspeed 2
+  b.avr_take = 32768;
+  b.bands = (cy >= 1081 && cy % 16 == 0) ? 16 : 8;
+  const FontChoice font = FontForSize(ap->si_fontsize);
+  b.font = font.table;
+  b.si_fontx = font.fontx;
+  b.si_fonty = font.fonty;
+  b.font_scale = font.scale;
+}
+
+void HoldBuffers(capture::BlockBuffers& buffers, DetectionBlock& b) {
+  if (const auto shortage = buffers.Allocate(b)) {
+    std::fprintf(stderr, "%s\n", capture::ShortageMessage(*shortage).c_str());
+    std::abort();
+  }
+}
+
+}  // namespace orvanta::detect::testing
