@@ -142,9 +142,14 @@ GstPadProbeReturn OnInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
   switch (t->phase) {
     case Tracker::Phase::kStarting: {
       GstElement* filter = GST_ELEMENT(GST_PAD_PARENT(pad));
-      while (GST_STATE(filter) != GST_STATE_PLAYING) {
-        if (GST_PAD_IS_FLUSHING(pad) || GST_STATE_TARGET(filter) < GST_STATE_PAUSED)
-          return GST_PAD_PROBE_DROP;  // the graph is going down before it ran
+      for (;;) {
+        GstState state = GST_STATE_NULL;
+        gst_element_get_state(filter, &state, nullptr, 0);
+        if (state == GST_STATE_PLAYING) break;
+        GST_OBJECT_LOCK(filter);
+        const bool going_down = GST_STATE_TARGET(filter) < GST_STATE_PAUSED;
+        GST_OBJECT_UNLOCK(filter);
+        if (going_down || GST_PAD_IS_FLUSHING(pad)) return GST_PAD_PROBE_DROP;
         g_usleep(1000);
       }
       t->phase = Tracker::Phase::kPriming;
