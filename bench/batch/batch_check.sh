@@ -47,7 +47,7 @@ check() {
   for run in $(seq 1 "$runs"); do
     rm -rf "$work/out"
     "$tool" detect --source "$video" --out "$work/out" --start 2024-08-12T23:30:00 |
-      grep '^clip ' | sed 's|.* frames=[0-9]* first=\([0-9]*\) last=\([0-9]*\)|\1 \2|' >"$work/clips.$run"
+      sed -n 's|^clip .* frames=[0-9]* first=\([0-9]*\) last=\([0-9]*\)|\1 \2|p' >"$work/clips.$run"
     [ "$run" = 1 ] && first_list="$work/clips.1"
     cmp -s "$first_list" "$work/clips.$run" || same=no
   done
