@@ -10,14 +10,14 @@
 
 #include "app/messages.h"
 #include "app/text_utf.h"
-#include "capture/clip_name.h"
 #include "capture/device_catalogue.h"
-#include "capture/disk_space.h"
 #include "capture/finished_clip.h"
 #include "capture/graph_error_log.h"
 #include "capture/host_sizing.h"
 #include "capture/media/cnv2yu_element.h"
 #include "capture/media/rtsp_probe.h"
+#include "clipnaming/clip_name.h"
+#include "clipnaming/disk_space.h"
 #include "detectfilter/pixel_format.h"
 #include "products/area_mask.h"
 

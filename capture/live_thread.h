@@ -13,11 +13,11 @@
 
 #include "app/app_params.h"
 #include "capture/capture_state.h"
-#include "capture/clip_name.h"
 #include "capture/finished_clip.h"
 #include "capture/live_commands.h"
 #include "capture/live_controller.h"
 #include "capture/live_graph.h"
+#include "clipnaming/clip_name.h"
 
 namespace orvanta::ftp {
 class FtpUploader;

@@ -1,4 +1,4 @@
-#include "capture/clip_name.h"
+#include "clipnaming/clip_name.h"
 
 #include <sys/stat.h>
 
