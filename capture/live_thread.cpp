@@ -123,7 +123,7 @@ void CLiveThread::StartCapture() {
   FrameClockSettings clock{ib_.si_cdate != 0, ib_.si_utc != 0,    ap_.si_yyyymmdd,
                            ap_.si_hhmmss,     app_.state.tz_bias, app_.state.tz_dst};
   ib_.time_offset = FrameClockOffset(clock, static_cast<int64_t>(std::time(nullptr)));
-  if (graph_.BuildLiveGraph() != 0) return;
+  if (!graph_.BuildLiveGraph()) return;
   // Detection armed by the page is on before the first frame, so that no frame of the
   // source passes unexamined (hosting the filter has just cleared it).
   if (page_.live_state() == kDetecting) ib_.detect_on = 1;
@@ -225,7 +225,7 @@ void CLiveThread::RecordNextClip() {
   Pause(100);
   StopCapture();
   Pause(100);
-  if (graph_.BuildLiveGraph() == 0 && media::Failed(graph_.Run()))
+  if (graph_.BuildLiveGraph() && media::Failed(graph_.Run()))
     ReportMessage("Couldn't restart the graph!  hr=0x%x", static_cast<unsigned>(first));
 }
 
