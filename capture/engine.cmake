@@ -11,7 +11,7 @@ foreach(src ${capture_all_sources})
 endforeach()
 add_library(orvanta_capture STATIC ${capture_engine_sources})
 target_link_libraries(orvanta_capture PUBLIC orvanta_media orvanta_app orvanta_clipnaming
-                      orvanta_products orvanta_ftp orvanta_block_buffers)
+                      orvanta_products orvanta_ftp orvanta_clip_products orvanta_block_buffers)
 if(TARGET Qt6::Core)
   target_link_libraries(orvanta_capture PUBLIC Qt6::Core)
 endif()

@@ -86,8 +86,8 @@ class CLiveThread : public QObject {
   void StartCapture();
   void StopCapture();
   void FinishClip(FinishedClip& clip);
-  void MakeClipProducts(FinishedClip& clip, const std::string& final_path,
-                        const ClipNameParts& parts);
+  void ReportClipProducts(FinishedClip& clip, const std::string& final_path,
+                          const ClipNameParts& parts);
   void RecordNextClip();
   void DeleteRecordingFile();
   void RunActionCommand(const std::string& final_path);
