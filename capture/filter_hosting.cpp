@@ -13,9 +13,6 @@
 namespace orvanta::capture {
 namespace {
 
-using media::Failed;
-using media::Result;
-
 // The detection filter element. When its factory is not registered, the plugin file is
 // loaded from the start-up directory (then from the program's own directory, where the
 // build puts it) and the element made again.

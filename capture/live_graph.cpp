@@ -11,11 +11,6 @@
 namespace orvanta::capture {
 namespace {
 
-using media::Failed;
-using media::MediaKind;
-using media::PinCategory;
-using media::Result;
-
 // The first four characters of the encoded format a decoder takes in.
 std::string FourccOfCaps(GstCaps* caps) {
   if (!caps || gst_caps_is_any(caps) || gst_caps_is_empty(caps)) return "";

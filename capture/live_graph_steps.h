@@ -1,5 +1,5 @@
-// Small helpers the live graph's building steps share (live_graph.cpp, live_sources.cpp,
-// filter_hosting.cpp, record_branch.cpp).
+// Names and small helpers the live graph's building steps share (live_graph.cpp,
+// live_sources.cpp, filter_hosting.cpp, record_branch.cpp).
 #pragma once
 
 #include <gst/gst.h>
@@ -8,8 +8,15 @@
 #include <string>
 
 #include "app/text_utf.h"
+#include "capture/media/media_graph.h"
 
 namespace orvanta::capture {
+
+// The media layer's names the building steps speak in.
+using media::Failed;
+using media::MediaKind;
+using media::PinCategory;
+using media::Result;
 
 // A device or decoder setting names one; "-" (or nothing) names none.
 inline bool Named(const std::string& name) {

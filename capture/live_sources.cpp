@@ -11,11 +11,6 @@
 
 namespace orvanta::capture {
 
-using media::Failed;
-using media::MediaKind;
-using media::PinCategory;
-using media::Result;
-
 std::string RtspAddress(const std::string& user, const std::string& password,
                         const std::string& ip) {
   return user.empty() ? "rtsp://" + ip : "rtsp://" + user + ":" + password + "@" + ip;

@@ -6,6 +6,7 @@
 #include "app/text_utf.h"
 #include "capture/device_catalogue.h"
 #include "capture/live_graph.h"
+#include "capture/live_graph_steps.h"
 #include "capture/media/cnv2yu_element.h"
 #include "clipnaming/clip_name.h"
 #include "clipnaming/disk_space.h"
@@ -13,11 +14,6 @@
 
 namespace orvanta::capture {
 namespace {
-
-using media::Failed;
-using media::MediaKind;
-using media::PinCategory;
-using media::Result;
 
 // The detection filter's outputs that feed the recording branch: clip frames and sound.
 constexpr const char* kClipOutputs[] = {"Output2", "Audio Capture"};
