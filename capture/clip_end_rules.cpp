@@ -35,23 +35,6 @@ ActionCommand ParseActionCommand(const std::string& bat, const std::string& clip
   return command;
 }
 
-bool FtpAllowed(bool ftp_on, int ftp_minmin, int m, int32_t* last_ftp_minute) {
-  if (!ftp_on) {
-    *last_ftp_minute = 0;
-    return false;
-  }
-  if (ftp_minmin == 0) {
-    if (m != 0) *last_ftp_minute = m;
-    return true;
-  }
-  if (m == 0) return true;
-  // Minute stamps count from New Year: one below the last means the year turned,
-  // and the spacing starts again rather than holding uploads back for a year.
-  if (m >= *last_ftp_minute && m - *last_ftp_minute < ftp_minmin) return false;
-  *last_ftp_minute = m;
-  return true;
-}
-
 int64_t FrameClockOffset(const FrameClockSettings& s, int64_t now) {
   if (s.si_cdate) {
     std::tm t{};

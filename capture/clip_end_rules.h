@@ -1,5 +1,5 @@
-// Small rules of the end-of-clip sequence: the action command after a clip, the FTP
-// upload spacing and the frame clock's offset.
+// Small rules of the end-of-clip sequence: the action command after a clip and the frame
+// clock's offset.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +17,6 @@ struct ActionCommand {
   std::vector<std::string> arguments;
 };
 ActionCommand ParseActionCommand(const std::string& bat, const std::string& clip_path);
-
-// Whether a clip at minute stamp `m` may send its images, updating `last_ftp_minute`.
-bool FtpAllowed(bool ftp_on, int ftp_minmin, int m, int32_t* last_ftp_minute);
 
 // Seconds subtracted from the system clock for frame times: a clock set by hand starts at
 // the entered local date and time; else 0 in UTC, else the zone's bias.

@@ -1,5 +1,13 @@
 // The live graph: source, hosted detection filter, preview, audio path and recording
 // branch. Built, changed and released only on the live thread, while not running.
+//
+// One file per job: live_graph.cpp assembles, runs and releases the graph,
+// live_sources.cpp builds the source and the audio path, filter_hosting.cpp hosts the
+// detection filter, record_branch.cpp opens and finishes the recording branch.
+//
+// The building steps return true when built, false after their own message and error log.
+// The graph's operations (Run, Stop, the joins) return the media layer's result, whose
+// number the callers print or log.
 #pragma once
 
 #include <gst/gst.h>
@@ -16,6 +24,7 @@
 #include "app/app_params.h"
 #include "capture/block_buffers.h"
 #include "capture/capture_state.h"
+#include "capture/media/gst_ref.h"
 #include "capture/media/media_graph.h"
 
 namespace orvanta::capture {
@@ -30,17 +39,17 @@ class LiveGraph {
   LiveGraph(const LiveGraph&) = delete;
   LiveGraph& operator=(const LiveGraph&) = delete;
 
-  // 0 on success; -1 on failure (reported, logged, released, Stop performed) or when a
-  // graph already exists.
-  int BuildLiveGraph();
+  // False on failure (reported, logged, released, Stop performed) or when a graph already
+  // exists.
+  bool BuildLiveGraph();
   // Stops whatever runs, frees the block's buffers and every graph object.
   void ReleaseLiveGraph();
   // The error log and the live page's Stop action, for failures of the source and
   // hosting steps.
   void ReportGraphError(media::Result result, int code);
-  media::Result HostDetectionFilter();
-  // 1 on success, 0 on failure (after its message).
-  int BuildRecordBranch();
+  // The block's buffers, the detection filter's plugin and the attached block.
+  bool HostDetectionFilter();
+  bool BuildRecordBranch();
   // Finishes the recording file (end of stream through the multiplexer) and takes the
   // recording branch out.
   void TearDownRecordBranch();
@@ -61,7 +70,7 @@ class LiveGraph {
   // and its message. Called on the thread that owns the pages (the live page's).
   void HandleGraphEvents();
 
-  GstElement* detection_filter() const { return zav_; }
+  GstElement* detection_filter() const { return parts_.zav; }
   media::Graph* graph() const { return graph_.get(); }
 
  private:
@@ -70,14 +79,11 @@ class LiveGraph {
   void StopAction();
   bool DeviceSource();
   bool FilterSource();
-  media::Result JoinSourceToFilter(bool* reported);
+  media::Result JoinSourceToFilter();
   media::Result DvJoin();
-  int BuildAudioPath();
+  bool BuildAudioPath();
   bool FinishRecordFile();
-  void RemoveDownstream(GstElement* element, std::vector<GstElement*>& removed);
-  void DropElement(GstElement*& element);
-  void FreeBuffers();
-  GstElement* Keep(GstElement* element);
+  void SendEndOfStreamToBranch();
 
   AppContext& app_;
   DetectionBlock& ib_;
@@ -88,26 +94,33 @@ class LiveGraph {
   std::unique_ptr<media::Graph> graph_;
   bool playing_ = false;
 
-  // One reference per element the engine added.
-  GstElement* vcap_ = nullptr;
-  GstElement* vcap_format_ = nullptr;
-  GstElement* source_ = nullptr;
-  GstElement* decoder_ = nullptr;
-  GstElement* source_decoder_ = nullptr;  // a file's own decoding, when no decoder is named
-  GstElement* source_format_ = nullptr;
-  GstElement* dv_splitter_ = nullptr;
-  GstElement* dv_decoder_ = nullptr;
-  GstElement* zav_ = nullptr;
-  GstElement* renderer_ = nullptr;
-  GstElement* avi_decompressor_ = nullptr;
-  GstElement* acap_ = nullptr;
-  GstElement* adecoder_ = nullptr;
-  GstElement* audio_tee_ = nullptr;
-  GstElement* sound_renderer_ = nullptr;
-  GstElement* compressor_ = nullptr;
-  GstElement* converter_ = nullptr;
-  GstElement* mux_ = nullptr;
-  GstElement* writer_ = nullptr;
+  // One reference per element the engine added, given back with the graph.
+  struct Parts {
+    media::ElementRef vcap;
+    media::ElementRef vcap_format;
+    media::ElementRef source;
+    media::ElementRef decoder;
+    media::ElementRef source_decoder;  // a file's own decoding, when no decoder is named
+    media::ElementRef source_format;
+    media::ElementRef dv_splitter;
+    media::ElementRef dv_decoder;
+    media::ElementRef zav;
+    media::ElementRef renderer;
+    media::ElementRef avi_decompressor;
+    media::ElementRef acap;
+    media::ElementRef adecoder;
+    media::ElementRef audio_tee;
+    media::ElementRef sound_renderer;
+  };
+  // The recording branch's elements, given back after every clip.
+  struct Branch {
+    media::ElementRef compressor;
+    media::ElementRef converter;
+    media::ElementRef mux;
+    media::ElementRef writer;
+  };
+  Parts parts_;
+  Branch branch_;
   bool audio_from_video_source_ = false;
 
   // The writer's end of stream: the recording file is complete.

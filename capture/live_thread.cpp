@@ -11,17 +11,15 @@
 #include <ctime>
 #include <thread>
 
+#include "app/clip_kinds.h"
 #include "app/messages.h"
 #include "app/text_utf.h"
 #include "capture/clip_end_rules.h"
-#include "capture/clip_name.h"
 #include "capture/graph_error_log.h"
-#include "products/bmp_file.h"
-#include "products/clip_record.h"
+#include "clipnaming/clip_name.h"
+#include "products/clip_products.h"
 #include "products/compose_image.h"
 #include "products/ftp_upload.h"
-#include "products/jpeg_file.h"
-#include "products/thumbnail.h"
 
 namespace orvanta::capture {
 namespace {
@@ -123,7 +121,7 @@ void CLiveThread::StartCapture() {
   FrameClockSettings clock{ib_.si_cdate != 0, ib_.si_utc != 0,    ap_.si_yyyymmdd,
                            ap_.si_hhmmss,     app_.state.tz_bias, app_.state.tz_dst};
   ib_.time_offset = FrameClockOffset(clock, static_cast<int64_t>(std::time(nullptr)));
-  if (graph_.BuildLiveGraph() != 0) return;
+  if (!graph_.BuildLiveGraph()) return;
   // Detection armed by the page is on before the first frame, so that no frame of the
   // source passes unexamined (hosting the filter has just cleared it).
   if (page_.live_state() == kDetecting) ib_.detect_on = 1;
@@ -155,7 +153,7 @@ void CLiveThread::StopCapture() {
     state_.rec_mode = 0;
     graph_.ReleaseLiveGraph();
   }
-  if (ib_.end_status == 0 || empty_recording) DeleteRecordingFile();
+  if (ib_.end_status == kClipNone || empty_recording) DeleteRecordingFile();
 }
 
 // The detection filter has gone on detecting since the clip ended; its recording outputs
@@ -178,18 +176,18 @@ void CLiveThread::FinishClip(FinishedClip& clip) {
     graph_.TearDownRecordBranch();
   }
   const int end_status = cb.end_status;
-  if (end_status != 1) DeleteRecordingFile();
+  if (end_status != kClipFinished) DeleteRecordingFile();
 
   std::string final_path;
   ClipNameParts parts;
-  if (end_status != 0) {
+  if (end_status != kClipNone) {
     const std::string old_name = state_.rec_file;
     ClipNameSettings names = ClipNameSettingsFrom(
         ap_, cb, RecordingExtension(state_.rec_mode, FieldUtf8(app_.state.out_ext)));
     parts = ClipName(names, static_cast<int64_t>(cb.trig_sec), 'M', ClipSeparator(cb.trig_kind));
     final_path = parts.path;
-    const bool keep_video = !(cb.trig_kind == 3 && ap_.tt_sonly);
-    if (end_status == 1) {
+    const bool keep_video = !(cb.trig_kind == kTriggerTimer && ap_.tt_sonly);
+    if (end_status == kClipFinished) {
       if (!keep_video) {
         if (!old_name.empty()) std::remove(old_name.c_str());
       } else if (old_name != final_path && !old_name.empty()) {
@@ -201,7 +199,7 @@ void CLiveThread::FinishClip(FinishedClip& clip) {
   }
 
   if (!restart_whole) RecordNextClip();
-  if (end_status != 0) MakeClipProducts(clip, final_path, parts);
+  if (end_status != kClipNone) ReportClipProducts(clip, final_path, parts);
   if (restart_whole) {
     Pause(100);
     if (resume == kDetecting) {
@@ -225,73 +223,31 @@ void CLiveThread::RecordNextClip() {
   Pause(100);
   StopCapture();
   Pause(100);
-  if (graph_.BuildLiveGraph() == 0 && media::Failed(graph_.Run()))
+  if (graph_.BuildLiveGraph() && media::Failed(graph_.Run()))
     ReportMessage("Couldn't restart the graph!  hr=0x%x", static_cast<unsigned>(first));
 }
 
-void CLiveThread::MakeClipProducts(FinishedClip& clip, const std::string& final_path,
-                                   const ClipNameParts& parts) {
-  DetectionBlock& cb = clip.block;
-  const int end_status = cb.end_status;
-  const bool keep_video = !(cb.trig_kind == 3 && ap_.tt_sonly);
-  if ((ap_.leavelong || end_status == 1) && end_status != -2) {
-    const int m = cb.trig_kind == 3 ? 0 : parts.minute_stamp;
-    const bool ftp_ok = FtpAllowed(ap_.ftp_on != 0, ap_.ftp_minmin, m, &state_.last_ftp_minute);
-    const std::string base = final_path.substr(0, final_path.size() - 4);
-    Image24& image = state_.live_image;
-    image.Resize(cb.cx, cb.cy);
-    ftp::ClipImages send;
-    send.hhmm = parts.hhmm;
-    send.trig_kind = cb.trig_kind;
-    send.day_dir = DayDir();
-    // A short write is the user's to know about; a file that cannot be made stays silent.
-    auto write_bmp = [](const std::string& path, const Image24& picture) {
-      Status written = WriteBmp24(path, picture);
-      if (!written.ok() && !written.message().empty())
-        ReportMessage("%s", written.message().c_str());
-    };
-    if (cb.im_map) {
-      ComposeMapImage(cb, image);
-      write_bmp(base + "M.bmp", image);
-    }
-    if (cb.im_snap || cb.im_peak) {
-      ComposeSnapshotImage(cb, image);
-      cb.snap_valid = 0;
-      const std::string bmp = base + (cb.im_snap ? "S.bmp" : "P.bmp");
-      if (ap_.jpg) {
-        const std::string jpeg = bmp.substr(0, bmp.size() - 3) + "jpg";
-        write_bmp(bmp, image);
-        ConvertBmpToJpeg(bmp, jpeg);
-        if (!ap_.bmp) std::remove(bmp.c_str());
-        if (ftp_ok && ap_.ftp_jpg) send.full_jpeg = jpeg;
-      } else if (ap_.bmp) {
-        write_bmp(bmp, image);
-      }
-      if (ap_.thumbnail) {
-        ThumbnailOptions options;
-        options.width = ap_.sj_cx;
-        options.height = ap_.sj_cy;
-        options.mark_hits = cb.im_map && ap_.tmark;
-        options.draw_box = ap_.tmark != 0;
-        MakeThumbnail(base + "T.jpg", image, cb.hit_map, options);
-        if (ftp_ok && ap_.ftp_small) send.thumbnail_jpeg = base + "T.jpg";
-      }
-    }
-    if (!send.full_jpeg.empty() || !send.thumbnail_jpeg.empty()) {
-      ftp::FtpOutcome outcome = ftp::SendClipImages(*uploader_, ap_, send);
-      if (!outcome.status_suffix.empty()) page_.set_status_suffix(outcome.status_suffix);
-    }
-    if (hooks_.open_latest_clip) hooks_.open_latest_clip();
-  }
-  if (end_status == 1) {
-    const std::string xml = ClipProductPath(final_path, ".xml");
-    ClipRecordOutcome outcome =
-        WriteClipRecord(xml, final_path, ClipRecordInputsFrom(cb, ap_, app_.state.tz_bias));
-    if (!outcome.message.empty()) ReportMessage("%s", outcome.message.c_str());
-    const std::string bat = FieldUtf8(ap_.bat);
-    if (ap_.action && !bat.empty()) RunActionCommand(final_path);
-    if (hooks_.clip_finished) hooks_.clip_finished(keep_video ? final_path : xml, clip);
-  }
+// The clip's images, uploads and record are made from its own copy of the block; what
+// they have to say is reported here, and the action command started from here.
+void CLiveThread::ReportClipProducts(FinishedClip& clip, const std::string& final_path,
+                                     const ClipNameParts& parts) {
+  const ClipProductsRequest request{clip.block,
+                                    ap_,
+                                    *uploader_,
+                                    state_.live_image,
+                                    state_.last_ftp_minute,
+                                    final_path,
+                                    parts.minute_stamp,
+                                    parts.hhmm,
+                                    DayDir(),
+                                    app_.state.tz_bias};
+  const ClipProductsOutcome outcome = MakeClipProducts(request);
+  for (const std::string& message : outcome.messages) ReportMessage("%s", message.c_str());
+  if (!outcome.ftp_status_suffix.empty()) page_.set_status_suffix(outcome.ftp_status_suffix);
+  if (outcome.images_made && hooks_.open_latest_clip) hooks_.open_latest_clip();
+  if (!outcome.finished) return;
+  if (ap_.action && !FieldUtf8(ap_.bat).empty()) RunActionCommand(final_path);
+  if (hooks_.clip_finished) hooks_.clip_finished(outcome.clip_path, clip);
 }
 
 void CLiveThread::RunActionCommand(const std::string& final_path) {

@@ -13,11 +13,11 @@
 
 #include "app/app_params.h"
 #include "capture/capture_state.h"
-#include "capture/clip_name.h"
 #include "capture/finished_clip.h"
 #include "capture/live_commands.h"
 #include "capture/live_controller.h"
 #include "capture/live_graph.h"
+#include "clipnaming/clip_name.h"
 
 namespace orvanta::ftp {
 class FtpUploader;
@@ -86,8 +86,8 @@ class CLiveThread : public QObject {
   void StartCapture();
   void StopCapture();
   void FinishClip(FinishedClip& clip);
-  void MakeClipProducts(FinishedClip& clip, const std::string& final_path,
-                        const ClipNameParts& parts);
+  void ReportClipProducts(FinishedClip& clip, const std::string& final_path,
+                          const ClipNameParts& parts);
   void RecordNextClip();
   void DeleteRecordingFile();
   void RunActionCommand(const std::string& final_path);

@@ -43,9 +43,26 @@ void AdvanceNumber(AppParams& ap) {
 
 }  // namespace
 
+bool FtpAllowed(bool ftp_on, int ftp_minmin, int m, int32_t* last_ftp_minute) {
+  if (!ftp_on) {
+    *last_ftp_minute = 0;
+    return false;
+  }
+  if (ftp_minmin == 0) {
+    if (m != 0) *last_ftp_minute = m;
+    return true;
+  }
+  if (m == 0) return true;
+  // Minute stamps count from New Year: one below the last means the year turned,
+  // and the spacing starts again rather than holding uploads back for a year.
+  if (m >= *last_ftp_minute && m - *last_ftp_minute < ftp_minmin) return false;
+  *last_ftp_minute = m;
+  return true;
+}
+
 std::string RemoteImageName(bool full, int trig_kind, int number, const std::string& hhmm) {
   const std::string stem = full ? "zav" : "zavs";
-  if (trig_kind == kTimerTrigger) return stem + "T" + hhmm + ".jpg";
+  if (trig_kind == kTriggerTimer) return stem + "T" + hhmm + ".jpg";
   return stem + std::to_string(number) + ".jpg";
 }
 
@@ -63,7 +80,7 @@ FtpOutcome FtpUploader::UploadImage(AppParams& ap, const ImageUpload& image) {
   namespace fs = std::filesystem;
   if (ftp_failed_.load() != 0) return {FtpResult::Skipped, ""};
 
-  const bool timer = image.trig_kind == kTimerTrigger;
+  const bool timer = image.trig_kind == kTriggerTimer;
   const int number = timer ? 0 : CurrentNumber(ap);
   const std::string remote = RemoteImageName(image.full, image.trig_kind, number, image.hhmm);
 

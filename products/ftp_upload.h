@@ -7,14 +7,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "app/app_params.h"
+#include "app/clip_kinds.h"
 #include "products/ftp_client.h"
 
 namespace orvanta::ftp {
-
-inline constexpr int kTimerTrigger = 3;  // trig_kind of a periodic timer clip
 
 enum class FtpResult {
   Done,           // sent (or, for "Clear", the server directory was cleared)
@@ -34,6 +34,9 @@ struct FtpOutcome {
 // or for timer clips "zavT%s.jpg" / "zavsT%s.jpg" with the clip's four hour-minute digits.
 std::string RemoteImageName(bool full, int trig_kind, int number, const std::string& hhmm);
 
+// Whether a clip at minute stamp `m` may send its images, updating `last_ftp_minute`.
+bool FtpAllowed(bool ftp_on, int ftp_minmin, int m, int32_t* last_ftp_minute);
+
 // The FTP account of the parameters, as the client library wants it.
 FtpEndpoint EndpointFrom(const AppParams& ap);
 
@@ -42,7 +45,7 @@ struct ImageUpload {
   std::string local_path;  // the JPEG written for the clip
   bool full = true;        // true: the S or P image; false: the thumbnail
   std::string hhmm;        // the clip's hour-minute digits (from its clip name)
-  int trig_kind = 1;       // 1 video, 2 audio, 3 timer, 4 manual
+  int trig_kind = kTriggerVideo;
   // A thumbnail upload follows this full-size image for the same clip, so both share one
   // rotating number: the number advances after the thumbnail instead.
   bool thumbnail_follows = false;
@@ -76,7 +79,7 @@ struct ClipImages {
   std::string full_jpeg;       // base + "S.jpg" or "P.jpg"
   std::string thumbnail_jpeg;  // base + "T.jpg"
   std::string hhmm;
-  int trig_kind = 1;
+  int trig_kind = kTriggerVideo;
   std::string day_dir;
 };
 

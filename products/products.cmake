@@ -9,3 +9,7 @@ add_library(orvanta_products STATIC
   ${CMAKE_CURRENT_LIST_DIR}/jpeg_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/thumbnail.cpp)
 target_link_libraries(orvanta_products PUBLIC orvanta_app orvanta_pixfmt PkgConfig::TURBOJPEG)
+
+# A finished clip's products in one call: images, their upload, the XML record.
+add_library(orvanta_clip_products STATIC ${CMAKE_CURRENT_LIST_DIR}/clip_products.cpp)
+target_link_libraries(orvanta_clip_products PUBLIC orvanta_products orvanta_ftp)

@@ -1,6 +1,6 @@
 #include "app/messages.h"
 #include "app/text_utf.h"
-#include "capture/clip_name.h"
+#include "clipnaming/clip_name.h"
 #include "schedule/housekeeping.h"
 
 namespace orvanta::schedule {

@@ -10,8 +10,6 @@ add_library(orvanta_schedule STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/housekeeping_app.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/discard_file.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/shutdown_system.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/logind_power_service.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/station_actions.cpp)
-# orvanta_clipnaming is defined later (capture/); linking by name still works.
+  ${CMAKE_CURRENT_SOURCE_DIR}/logind_power_service.cpp)
 target_link_libraries(orvanta_schedule PUBLIC orvanta_app orvanta_clipnaming
                       PRIVATE Qt6::Core PkgConfig::ORVANTA_GIO)

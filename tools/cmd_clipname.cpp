@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/clip_name.h"
+#include "clipnaming/clip_name.h"
 #include "tools/tool_args.h"
 #include "tools/tool_command.h"
 

@@ -25,10 +25,10 @@
 #include "app/text_utf.h"
 #include "capture/capture_state.h"
 #include "capture/finished_clip.h"
-#include "capture/headless_station.h"
 #include "capture/host_sizing.h"
 #include "capture/live_graph.h"
 #include "capture/media/cnv2yu_element.h"
+#include "station/headless_station.h"
 #include "tools/tool_args.h"
 #include "tools/tool_command.h"
 
@@ -261,7 +261,7 @@ int RunDetect(const std::vector<std::string>& args) {
   capture::CaptureState state;
   state.live_image.Resize(ib.cx, ib.cy);
   int64_t clips = 0;
-  capture::HeadlessOptions options;
+  station::HeadlessOptions options;
   options.save_settings = false;
   options.use_schedule = false;
   options.detect_at_start = false;  // the probe arms detection once the filter is primed
@@ -306,7 +306,7 @@ int RunDetect(const std::vector<std::string>& args) {
     gst_object_unref(in);
   };
   const auto t0 = std::chrono::steady_clock::now();
-  const int status = capture::RunHeadlessStation(app, state, options);
+  const int status = station::RunHeadlessStation(app, state, options);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   std::printf("detect: %lld clips, %lld frames in %.2f s (%.1f frames/s)\n",

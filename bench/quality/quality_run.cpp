@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "app/clip_kinds.h"
 #include "bench/quality/bench_host.h"
 #include "detectfilter/core/detect_core.h"
 
@@ -106,7 +107,7 @@ RunResult RunScenario(const RunOptions& o) {
     }
   }
   if (b.clip_started) {  // a clip still recording when the video ends
-    clip.end_status = 0;
+    clip.end_status = kClipNone;
     result.clips.push_back(std::move(clip));
   }
   result.final_dlev = b.dlev;

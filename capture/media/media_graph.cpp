@@ -262,6 +262,99 @@ Result Graph::Disconnect(GstPad* pad) {
   return kOk;
 }
 
+void Graph::RemoveFrom(GstElement* element, std::vector<GstElement*>& removed) {
+  for (GstElement* e : removed)
+    if (e == element) return;
+  std::vector<GstElement*> next;
+  GST_OBJECT_LOCK(element);
+  for (GList* l = element->srcpads; l; l = l->next) {
+    GstPad* peer = gst_pad_get_peer(GST_PAD(l->data));
+    if (peer) {
+      GstElement* e = gst_pad_get_parent_element(peer);
+      if (e) next.push_back(e);
+      gst_object_unref(peer);
+    }
+  }
+  GST_OBJECT_UNLOCK(element);
+  for (GstElement* e : next) {
+    RemoveFrom(e, removed);
+    gst_object_unref(e);
+  }
+  removed.push_back(element);
+  RemoveFilter(element);
+}
+
+void Graph::RemoveDownstream(const std::vector<GstPad*>& outputs) {
+  std::vector<GstElement*> removed;
+  for (GstPad* out : outputs) {
+    GstPad* peer = out ? gst_pad_get_peer(out) : nullptr;
+    if (!peer) continue;
+    GstElement* next = gst_pad_get_parent_element(peer);
+    if (next) {
+      RemoveFrom(next, removed);
+      gst_object_unref(next);
+    }
+    gst_object_unref(peer);
+  }
+}
+
+bool Graph::RemoveChainTo(GstPad* output, GstElement* target) {
+  std::vector<GstElement*> chain;
+  bool to_target = false;
+  GstPad* pad = GST_PAD(gst_object_ref(output));
+  while (pad && chain.size() < 8) {
+    GstPad* peer = gst_pad_get_peer(pad);
+    gst_object_unref(pad);
+    pad = nullptr;
+    GstElement* next = peer ? gst_pad_get_parent_element(peer) : nullptr;
+    if (peer) gst_object_unref(peer);
+    if (!next) break;
+    if (next == target) {
+      to_target = true;
+      gst_object_unref(next);
+      break;
+    }
+    chain.push_back(next);
+    pad = gst_element_get_static_pad(next, "src");
+  }
+  if (pad) gst_object_unref(pad);
+  if (to_target) {
+    Disconnect(output);
+    for (GstElement* helper : chain) RemoveFilter(helper);
+  }
+  for (GstElement* helper : chain) gst_object_unref(helper);
+  return to_target;
+}
+
+void Graph::SendEndOfStream(GstPad* output) {
+  GstPad* peer = gst_pad_get_peer(output);
+  if (!peer) return;
+  gst_pad_send_event(peer, gst_event_new_eos());
+  gst_object_unref(peer);
+}
+
+void Graph::PassOnEndOfStream(GstPad* output) {
+  GstEvent* eos = gst_pad_get_sticky_event(output, GST_EVENT_EOS, 0);
+  if (!eos) return;
+  GstPad* peer = gst_pad_get_peer(output);
+  if (peer) {
+    gst_pad_send_event(peer, eos);
+    gst_object_unref(peer);
+  } else {
+    gst_event_unref(eos);
+  }
+}
+
+Result Graph::RunAgain(GstElement* element) {
+  gst_element_set_state(element, GST_STATE_PAUSED);
+  return gst_element_set_state(element, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ? kFail
+                                                                                       : kOk;
+}
+
+void Graph::JoinRunningGraph(GstElement* element) {
+  if (element) gst_element_sync_state_with_parent(element);
+}
+
 GstElement* Graph::AddHelper(const char* factory) {
   GstElement* element = gst_element_factory_make(factory, nullptr);
   if (!element) return nullptr;

@@ -50,6 +50,21 @@ class Graph {
   Result Connect(GstPad* output, GstPad* input);
   // Unlinks the pad from its peer; request pads on either side are released.
   Result Disconnect(GstPad* pad);
+  // Takes out the elements behind the outputs (their peers' elements) and everything
+  // downstream of them.
+  void RemoveDownstream(const std::vector<GstPad*>& outputs);
+  // When `output` leads to `target` through at most a few helpers (queues, converters),
+  // unlinks it and takes the helpers out; true when it did.
+  bool RemoveChainTo(GstPad* output, GstElement* target);
+  // A new end of stream into the output's peer.
+  void SendEndOfStream(GstPad* output);
+  // The output's own end of stream, when it has one, passed to its peer (a peer linked
+  // after the end went by).
+  void PassOnEndOfStream(GstPad* output);
+  // One element paused and run again while the rest of the graph plays.
+  Result RunAgain(GstElement* element);
+  // An element added to a playing graph takes the graph's state.
+  void JoinRunningGraph(GstElement* element);
 
   // Joins a free output of `source` of the kind to `intermediate` (optional) and then to
   // a free input of `sink`. Encoded streams get a decoder, raw streams a converter where
@@ -92,6 +107,7 @@ class Graph {
   Result LinkToElement(GstPad* out, MediaKind kind, GstElement* target);
   Result LinkRaw(GstPad* out, MediaKind kind, GstPad* in, bool convert);
   GstElement* AddHelper(const char* factory);
+  void RemoveFrom(GstElement* element, std::vector<GstElement*>& removed);
 
   GstElement* pipeline_ = nullptr;
   std::vector<std::unique_ptr<PendingLink>> pending_;

@@ -73,7 +73,7 @@ TEST(Hosting, FilterOfAnotherVersionIsAttachedThenRefused) {
   hooks.stop_action = [&] { ++stops; };
   orvanta::capture::LiveGraph graph(app, state, hooks);
 
-  EXPECT_EQ(graph.BuildLiveGraph(), -1);
+  EXPECT_FALSE(graph.BuildLiveGraph());
   EXPECT_EQ(attached_block, static_cast<gpointer>(&app.ib));
   ASSERT_FALSE(messages.empty());
   EXPECT_EQ(messages[0],

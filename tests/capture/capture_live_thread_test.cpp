@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/app_params.h"
+#include "app/clip_kinds.h"
 #include "app/messages.h"
 #include "app/text_utf.h"
 #include "capture/device_catalogue.h"
@@ -125,8 +126,8 @@ TEST_F(LiveThreadTest, SecondStartAndLateClipEndChangeNothing) {
   page.Stop();
   ASSERT_TRUE(WaitFor([&] { return CountFiles(clips, temp) == 0; }));
   // An end of clip that arrives after the stop finds no graph and makes nothing.
-  app_.ib.end_status = 1;
-  app_.ib.trig_kind = 1;
+  app_.ib.end_status = kClipFinished;
+  app_.ib.trig_kind = kTriggerVideo;
   app_.ib.trig_sec = 1704161410;
   thread.PostClipEnd(FinishedClipFrom(nullptr, app_.ib));
   thread.Post(kShutdown);

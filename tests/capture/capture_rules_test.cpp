@@ -164,26 +164,6 @@ TEST(ActionCommand, ClipPathReplacesTheMarkerUpToItsFirstDot) {
   EXPECT_TRUE(c.arguments.empty());
 }
 
-TEST(FtpSpacing, MinimumMinutesBetweenUploads) {
-  int32_t last = 0;
-  EXPECT_TRUE(FtpAllowed(true, 10, 100, &last));
-  EXPECT_FALSE(FtpAllowed(true, 10, 105, &last));
-  EXPECT_TRUE(FtpAllowed(true, 10, 111, &last));
-  EXPECT_EQ(last, 111);
-  // Timer clips (minute stamp 0) always send and never move the stamp.
-  EXPECT_TRUE(FtpAllowed(true, 10, 0, &last));
-  EXPECT_EQ(last, 111);
-  EXPECT_FALSE(FtpAllowed(false, 10, 500, &last));
-  EXPECT_EQ(last, 0);
-  EXPECT_TRUE(FtpAllowed(true, 0, 7, &last));
-  EXPECT_EQ(last, 7);
-  // Across New Year the stamp falls back; uploads go on at once.
-  last = 525590;
-  EXPECT_TRUE(FtpAllowed(true, 10, 3, &last));
-  EXPECT_EQ(last, 3);
-  EXPECT_FALSE(FtpAllowed(true, 10, 8, &last));
-}
-
 TEST(FrameClock, OffsetByClockKind) {
   FrameClockSettings s;
   s.tz_bias = -32400;  // nine hours east

@@ -1,9 +1,10 @@
-#include "capture/clip_name.h"
+#include "clipnaming/clip_name.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "app/clip_kinds.h"
 #include "app/messages.h"
 #include "tests/products/temp_dir.h"
 
@@ -37,26 +38,30 @@ TEST(ClipNameTest, NamesAndDateDirectories) {
     const char* day_dir;  // relative to db_dir, "" = db_dir itself
   };
   const Case cases[] = {
-      {"night rule before noon", At(2024, 1, 2, 2, 10, 0), true, true, "JP", "TK01", "C1", 'M', 1,
-       "2024/202401/20240101/M20240102_021000_JPTK01_C1.avi", "2024/202401/20240101"},
-      {"night rule at noon", At(2024, 1, 2, 12, 0, 0), true, true, "JP", "TK01", "C1", 'M', 1,
-       "2024/202401/20240102/M20240102_120000_JPTK01_C1.avi", "2024/202401/20240102"},
+      {"night rule before noon", At(2024, 1, 2, 2, 10, 0), true, true, "JP", "TK01", "C1", 'M',
+       kTriggerVideo, "2024/202401/20240101/M20240102_021000_JPTK01_C1.avi",
+       "2024/202401/20240101"},
+      {"night rule at noon", At(2024, 1, 2, 12, 0, 0), true, true, "JP", "TK01", "C1", 'M',
+       kTriggerVideo, "2024/202401/20240102/M20240102_120000_JPTK01_C1.avi",
+       "2024/202401/20240102"},
       {"night rule across the year", At(2024, 1, 1, 5, 0, 9), true, true, "JP", "TK01", "C1", 'M',
-       1, "2023/202312/20231231/M20240101_050009_JPTK01_C1.avi", "2023/202312/20231231"},
+       kTriggerVideo, "2023/202312/20231231/M20240101_050009_JPTK01_C1.avi",
+       "2023/202312/20231231"},
       {"date directories without night rule", At(2024, 1, 2, 2, 10, 0), true, false, "JP", "TK01",
-       "C1", 'M', 1, "2024/202401/20240102/M20240102_021000_JPTK01_C1.avi", "2024/202401/20240102"},
-      {"no date directories", At(2024, 1, 2, 2, 10, 0), false, true, "JP", "TK01", "C1", 'M', 1,
-       "M20240102_021000_JPTK01_C1.avi", ""},
-      {"empty codes", At(2024, 1, 2, 2, 10, 0), false, false, "", "", "", 'M', 1,
+       "C1", 'M', kTriggerVideo, "2024/202401/20240102/M20240102_021000_JPTK01_C1.avi",
+       "2024/202401/20240102"},
+      {"no date directories", At(2024, 1, 2, 2, 10, 0), false, true, "JP", "TK01", "C1", 'M',
+       kTriggerVideo, "M20240102_021000_JPTK01_C1.avi", ""},
+      {"empty codes", At(2024, 1, 2, 2, 10, 0), false, false, "", "", "", 'M', kTriggerVideo,
        "M20240102_021000__.avi", ""},
-      {"audio trigger", At(2024, 1, 2, 2, 10, 0), false, false, "JP", "TK01", "C1", 'M', 2,
-       "M20240102_021000_JPTK01-C1.avi", ""},
-      {"timer trigger", At(2024, 1, 2, 2, 10, 0), false, false, "JP", "TK01", "C1", 'M', 3,
-       "M20240102_021000_JPTK01=C1.avi", ""},
-      {"forced by hand", At(2024, 1, 2, 2, 10, 0), false, false, "JP", "TK01", "C1", 'M', 4,
-       "M20240102_021000_JPTK01+C1.avi", ""},
-      {"recording file", At(2024, 1, 2, 2, 10, 0), false, false, "JP", "TK01", "C1", 'T', 1,
-       "T20240102_021000_JPTK01_C1.avi", ""},
+      {"audio trigger", At(2024, 1, 2, 2, 10, 0), false, false, "JP", "TK01", "C1", 'M',
+       kTriggerAudio, "M20240102_021000_JPTK01-C1.avi", ""},
+      {"timer trigger", At(2024, 1, 2, 2, 10, 0), false, false, "JP", "TK01", "C1", 'M',
+       kTriggerTimer, "M20240102_021000_JPTK01=C1.avi", ""},
+      {"forced by hand", At(2024, 1, 2, 2, 10, 0), false, false, "JP", "TK01", "C1", 'M',
+       kTriggerByHand, "M20240102_021000_JPTK01+C1.avi", ""},
+      {"recording file", At(2024, 1, 2, 2, 10, 0), false, false, "JP", "TK01", "C1", 'T',
+       kTriggerVideo, "T20240102_021000_JPTK01_C1.avi", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

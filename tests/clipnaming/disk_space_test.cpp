@@ -1,4 +1,4 @@
-#include "capture/disk_space.h"
+#include "clipnaming/disk_space.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

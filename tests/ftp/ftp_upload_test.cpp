@@ -88,7 +88,7 @@ class FtpUploadTest : public ::testing::Test {
 
   // A clip's two JPEGs in the day directory, with contents that tell the clip apart.
   ClipImages Clip(const std::string& tag, bool full = true, bool thumbnail = true,
-                  int trig_kind = 1, const std::string& hhmm = "0000") {
+                  int trig_kind = kTriggerVideo, const std::string& hhmm = "0000") {
     ClipImages clip;
     clip.hhmm = hhmm;
     clip.trig_kind = trig_kind;
@@ -172,7 +172,7 @@ TEST_F(FtpUploadTest, TimerClipUsesHourMinuteNamesAndKeepsTheNumber) {
   ap_->ftp_cn = 5;
   FtpUploader uploader;
   const FtpOutcome outcome =
-      SendClipImages(uploader, *ap_, Clip("t", true, true, kTimerTrigger, "2107"));
+      SendClipImages(uploader, *ap_, Clip("t", true, true, kTriggerTimer, "2107"));
   EXPECT_EQ(outcome.result, FtpResult::Done);
   EXPECT_EQ(OnServer("zavT2107.jpg"), "full t");
   EXPECT_EQ(OnServer("zavsT2107.jpg"), "thumb t");
@@ -350,6 +350,26 @@ TEST_F(FtpUploadTest, AccountTravelsScrambledThroughTheSettingsFile) {
   EXPECT_EQ(SendClipImages(uploader, loaded->ap, Clip("saved", true, false)).result,
             FtpResult::Done);
   EXPECT_EQ(OnServer("zav1.jpg"), "full saved");
+}
+
+TEST(FtpSpacing, MinimumMinutesBetweenUploads) {
+  int32_t last = 0;
+  EXPECT_TRUE(FtpAllowed(true, 10, 100, &last));
+  EXPECT_FALSE(FtpAllowed(true, 10, 105, &last));
+  EXPECT_TRUE(FtpAllowed(true, 10, 111, &last));
+  EXPECT_EQ(last, 111);
+  // Timer clips (minute stamp 0) always send and never move the stamp.
+  EXPECT_TRUE(FtpAllowed(true, 10, 0, &last));
+  EXPECT_EQ(last, 111);
+  EXPECT_FALSE(FtpAllowed(false, 10, 500, &last));
+  EXPECT_EQ(last, 0);
+  EXPECT_TRUE(FtpAllowed(true, 0, 7, &last));
+  EXPECT_EQ(last, 7);
+  // Across New Year the stamp falls back; uploads go on at once.
+  last = 525590;
+  EXPECT_TRUE(FtpAllowed(true, 10, 3, &last));
+  EXPECT_EQ(last, 3);
+  EXPECT_FALSE(FtpAllowed(true, 10, 8, &last));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/app_params.h"
+#include "app/clip_kinds.h"
 #include "app/text_utf.h"
 #include "tests/products/temp_dir.h"
 
@@ -36,7 +37,7 @@ struct KnownClip {
   KnownClip() {
     in.trig_sec = 1704161405;  // 2024-01-02 02:10:05 as the frame clock reads it
     in.trig_ms = 678;
-    in.trig_kind = 1;
+    in.trig_kind = kTriggerVideo;
     in.clip_frames = 43;
     in.trig_dlev = 37;
     in.late_frames = 2;

@@ -1,4 +1,4 @@
-#include "schedule/station_actions.h"
+#include "station/station_actions.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ TEST(StationActions, WindowStartLoadsItsProfileAndKeepAliveFindsDbDir) {
   actions.live_state = [&] { return live_state; };
   actions.detect = [&] { live_state = 2; };
   actions.wait = [](int) {};
-  AddStationActions(actions, *app, [] {});
+  station::AddStationActions(actions, *app, [] {});
   LocalTime now{2024, 6, 21, 20, 0, 0};
   DetectionSchedule schedule(
       app->ap, app->state, app->ib, [&] { return now; }, actions);

@@ -4,7 +4,7 @@
 #include "app/app_params.h"
 #include "app/messages.h"
 #include "app/text_utf.h"
-#include "capture/clip_name.h"
+#include "clipnaming/clip_name.h"
 
 namespace orvanta {
 

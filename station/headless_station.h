@@ -10,13 +10,13 @@
 #include "capture/capture_state.h"
 #include "capture/live_graph.h"
 
-namespace orvanta::capture {
+namespace orvanta::station {
 
 struct HeadlessOptions {
   // Called with the hooks before the live thread starts, to add seams of the caller's.
-  std::function<void(CaptureHooks&)> customize;
+  std::function<void(capture::CaptureHooks&)> customize;
   // Called on the live thread each time a live graph has been built, before it runs.
-  std::function<void(LiveGraph&)> graph_built;
+  std::function<void(capture::LiveGraph&)> graph_built;
   // Save the settings at the end (the station does, a batch tool does not).
   bool save_settings = true;
   // With a detection window on, the once-a-second schedule starts and stops detection
@@ -29,9 +29,10 @@ struct HeadlessOptions {
 
 // Runs the station until it ends; needs a QCoreApplication. Returns the exit status:
 // 0 after a clean end, 1 when the graph could not be built or failed.
-int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptions& options);
+int RunHeadlessStation(AppContext& app, capture::CaptureState& state,
+                       const HeadlessOptions& options);
 
 // Asks a running station to end (async-signal-safe).
 void RequestHeadlessStop();
 
-}  // namespace orvanta::capture
+}  // namespace orvanta::station

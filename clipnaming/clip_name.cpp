@@ -1,4 +1,4 @@
-#include "capture/clip_name.h"
+#include "clipnaming/clip_name.h"
 
 #include <sys/stat.h>
 
@@ -7,6 +7,8 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+
+#include "app/clip_kinds.h"
 
 namespace orvanta {
 namespace {
@@ -23,11 +25,11 @@ std::string RecordingExtension(int rec_mode, const std::string& out_ext) {
 
 char ClipSeparator(int trig_kind) {
   switch (trig_kind) {
-    case 2:
+    case kTriggerAudio:
       return '-';
-    case 3:
+    case kTriggerTimer:
       return '=';
-    case 4:
+    case kTriggerByHand:
       return '+';
     default:
       return '_';

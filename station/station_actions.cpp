@@ -1,4 +1,4 @@
-#include "schedule/station_actions.h"
+#include "station/station_actions.h"
 
 #include <utility>
 
@@ -6,18 +6,18 @@
 #include "schedule/housekeeping.h"
 #include "schedule/shutdown_system.h"
 
-namespace orvanta::schedule {
+namespace orvanta::station {
 
-void AddStationActions(ScheduleActions& actions, AppContext& app,
+void AddStationActions(schedule::ScheduleActions& actions, AppContext& app,
                        std::function<void()> close_program) {
   actions.switch_profile = [&app](const std::u16string& name) { SwitchProfile(app, name); };
   actions.move_clips = [&app, reread = actions.reread_clip_list] {
-    MoveClipsAfterDetect(app.ap, false, reread);
+    schedule::MoveClipsAfterDetect(app.ap, false, reread);
   };
-  actions.keep_alive = [&app] { WriteKeepAlive(app.ap); };
+  actions.keep_alive = [&app] { schedule::WriteKeepAlive(app.ap); };
   actions.shutdown = [close = std::move(close_program)] {
-    ShutdownSystem(*LogindPowerService(), close);
+    schedule::ShutdownSystem(*schedule::LogindPowerService(), close);
   };
 }
 
-}  // namespace orvanta::schedule
+}  // namespace orvanta::station

@@ -11,8 +11,8 @@
 #include "app/messages.h"
 #include "app/startup.h"
 #include "capture/capture_state.h"
-#include "capture/headless_station.h"
 #include "capture/media/cnv2yu_element.h"
+#include "station/headless_station.h"
 
 int main(int argc, char** argv) {
   bool headless = false;
@@ -45,5 +45,5 @@ int main(int argc, char** argv) {
 
   orvanta::capture::CaptureState state;
   state.live_image.Resize(app.ib.cx, app.ib.cy);
-  return orvanta::capture::RunHeadlessStation(app, state, {});
+  return orvanta::station::RunHeadlessStation(app, state, {});
 }

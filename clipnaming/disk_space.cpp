@@ -1,4 +1,4 @@
-#include "capture/disk_space.h"
+#include "clipnaming/disk_space.h"
 
 #include <dirent.h>
 #include <fcntl.h>

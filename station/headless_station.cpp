@@ -1,4 +1,4 @@
-#include "capture/headless_station.h"
+#include "station/headless_station.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,10 +14,17 @@
 #include "capture/live_thread.h"
 #include "products/ftp_upload.h"
 #include "schedule/detection_schedule.h"
-#include "schedule/station_actions.h"
+#include "station/station_actions.h"
 
-namespace orvanta::capture {
+namespace orvanta::station {
 namespace {
+
+using capture::CaptureHooks;
+using capture::CaptureState;
+using capture::CLiveThread;
+using capture::LiveController;
+using capture::LiveGraph;
+using capture::LivePageHooks;
 
 int stop_pipe[2] = {-1, -1};
 
@@ -79,7 +86,7 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
       QMetaObject::invokeMethod(
           qapp,
           [&] {
-            if (page.live_state() == kIdle) end_run();
+            if (page.live_state() == capture::kIdle) end_run();
           },
           Qt::QueuedConnection);
     });
@@ -117,7 +124,7 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   actions.detect = [&page] { page.Detect(); };
   actions.stop = [&page] { page.Stop(); };
   actions.rec_toggle = [&page] { page.ToggleRec(true); };
-  schedule::AddStationActions(actions, app, end_run);
+  AddStationActions(actions, app, end_run);
   schedule::DetectionSchedule plan(app.ap, app.state, app.ib, schedule::SystemLocalTime,
                                    std::move(actions));
   QTimer ticks;
@@ -144,11 +151,11 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   timetable = nullptr;
 
   // Clean stop: the live thread finishes or removes the recording, then ends.
-  thread.Post(kShutdown);
+  thread.Post(capture::kShutdown);
   thread.Wait();
   live = nullptr;
   if (options.save_settings) SaveSettings(app);
   return failed ? 1 : 0;
 }
 
-}  // namespace orvanta::capture
+}  // namespace orvanta::station
