@@ -628,7 +628,8 @@ void DetectCore::State::DetectObjects(const DetectArgs& a, Detection& out) {
       out.hits += r.hits;
     }
   }
-  out.veto = objects.Process(f, arrivals.now(), out.hits, blk.rec_remain, recorded);
+  out.veto = objects.Process(f, arrivals.now(), out.hits,
+                             {blk.rec_remain, recorded, blk.dmin, blk.dminsize});
 }
 
 void DetectCore::State::Record(bool veto) {

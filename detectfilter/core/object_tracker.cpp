@@ -1,5 +1,7 @@
 #include "detectfilter/core/object_tracker.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "detectfilter/core/frame_clock.h"
@@ -8,6 +10,74 @@ namespace orvanta::detect {
 
 namespace {
 constexpr int64_t kForgetMs = 3000;  // unseen this long: released; tracked this long: judged
+// More unseen frames than this in a row, and a tracked object that returns is another object.
+constexpr int kRestartFrames = 6;
+// A peak this bright says nothing of how bright the object really is.
+constexpr int kTopOfScale = 250;
+
+int MedianOfFive(int a, int b, int c, int d, int e) {
+  int v[5] = {a, b, c, d, e};
+  for (int i = 1; i < 5; ++i) {
+    for (int j = i; j > 0 && v[j - 1] > v[j]; --j) std::swap(v[j - 1], v[j]);
+  }
+  return v[2];
+}
+
+// A new sighting: the peaks' median rising by a quarter counts as brightening; standing at
+// the top of the scale (not as a lone flash) as unknown; falling to three quarters of the
+// brightest as fading.
+void NoteLight(TrackedObject& o, FrameTime now) {
+  const int* p = o.last_peaks;
+  if (o.sightings >= 4) {
+    const int med = MedianOfFive(p[0], p[1], p[2], p[3], o.peak);
+    const int top = std::max({p[0], p[1], p[2], p[3], o.peak});
+    if (o.sightings == 4) {
+      o.light_ref = o.light_max = med;
+    } else {
+      o.light_max = std::max(o.light_max, med);
+      if (4 * med >= 5 * o.light_ref) {
+        o.light_ref = med;
+        o.light_changed = now;
+      }
+      if (4 * med <= 3 * o.light_max) o.faded = true;
+    }
+    if (top >= kTopOfScale && 4 * med >= 3 * top) o.light_changed = now;
+  }
+  std::memmove(o.last_peaks, o.last_peaks + 1, sizeof(int) * 3);
+  o.last_peaks[3] = o.peak;
+  ++o.sightings;
+}
+
+// The first sighting of a history.
+void StartHistory(TrackedObject& o, FrameTime now) {
+  o.first_seen = o.last_seen = now;
+  o.first_col = o.col;
+  o.first_row = o.row;
+  o.frames = 0;
+  o.sightings = 0;
+  o.light_ref = o.light_max = 0;
+  o.light_changed = now;
+  o.faded = false;
+  o.blinking = false;
+  o.run_own = o.run_others = 0;
+  o.run_others_max = 0;
+  NoteLight(o, now);
+}
+
+// A slow object is left tracked while its light may still be a meteor's: not blinking, and
+// faded, or risen or at the top of the scale within the last 3 s.
+bool MayBeMeteor(const TrackedObject& o, FrameTime now) {
+  if (o.blinking) return false;
+  return o.faded || ElapsedMs(now, o.light_changed) <= kForgetMs;
+}
+
+// The clip is the object's own when its hits counted on an earlier frame of the run and
+// everything else together never reached what would have made a clip.
+bool OwnsRun(const TrackedObject& o, const ClipState& clip) {
+  if (o.run_own < 2) return false;
+  if (o.run_others >= std::max(1, clip.dmin)) return false;
+  return clip.dminsize == 0 || o.run_others_max < clip.dminsize;
+}
 }  // namespace
 
 void ObjectTracker::Reset() {
@@ -18,6 +88,7 @@ void ObjectTracker::Reset() {
   }
   free_count_ = kMaxObjects;
   highest_ = 0;
+  run_ = new_run_ = in_run_ = was_recording_ = false;
 }
 
 int ObjectTracker::Allocate() {
@@ -80,6 +151,7 @@ void ObjectTracker::PrepareMap(const ObjectFrame& f) {
     o.seen = 0;
     if (o.state == kObjectFree) continue;
     o.sum_col = o.sum_row = o.count = 0;
+    o.peak = 0;
     FillBox(f, Box{o.x0, o.x1, o.y0, o.y1}, number, true);
   }
 }
@@ -93,6 +165,7 @@ bool ObjectTracker::Candidate(const ObjectFrame& f, int64_t index, int n) {
     o.sum_col += col;
     o.sum_row += row;
     ++o.count;
+    o.peak = std::max(o.peak, n);
     return false;
   }
   // 255 stays reserved for the centre marks.
@@ -103,6 +176,7 @@ bool ObjectTracker::Candidate(const ObjectFrame& f, int64_t index, int n) {
     o.sum_col += col;
     o.sum_row += row;
     ++o.count;
+    o.peak = std::max(o.peak, n);
     o.seen = 1;
     return true;
   }
@@ -113,6 +187,7 @@ bool ObjectTracker::Candidate(const ObjectFrame& f, int64_t index, int n) {
   o.sum_col = col;
   o.sum_row = row;
   o.count = 1;
+  o.peak = n;
   o.seen = 1;
   Box box{col - f.so_size, col + f.so_size, row - f.so_size, row + f.so_size};
   if (box.x0 < 0) box.x0 = 0;
@@ -137,12 +212,40 @@ void ObjectTracker::SetCentre(const ObjectFrame& f, TrackedObject& o) {
   o.y1 = clip(static_cast<int>(o.row + f.so_size), f.cy - 1);
 }
 
-int ObjectTracker::Process(const ObjectFrame& f, FrameTime now, int64_t& hits, int rec_remain,
-                           int recorded) {
+void ObjectTracker::StartFrameRun(const ObjectFrame& f, const ClipState& clip, int64_t standing) {
+  const bool recording = clip.rec_remain != 0;
+  // A clip that ended took its run with it, even when the next one starts on the first frame.
+  if (was_recording_ && !recording) run_ = false;
+  was_recording_ = recording;
+  in_run_ = recording || standing >= f.dsize;
+  new_run_ = in_run_ && !run_;
+  run_ = in_run_;
+}
+
+void ObjectTracker::Tally(const ObjectFrame& f, TrackedObject& o, bool counted, int64_t standing) {
+  if (!in_run_) return;
+  if (new_run_) {
+    o.run_own = o.run_others = 0;
+    o.run_others_max = 0;
+  }
+  const int64_t others = standing - (counted ? o.count : 0);
+  if (counted) ++o.run_own;
+  if (others >= f.dsize) ++o.run_others;
+  if (others > o.run_others_max) o.run_others_max = others;
+}
+
+int ObjectTracker::Process(const ObjectFrame& f, FrameTime now, int64_t& hits,
+                           const ClipState& clip) {
   int veto = 0;
   auto mark_centre = [&](const TrackedObject& o) {
     f.hit_map[static_cast<size_t>(o.row) * f.cx + static_cast<size_t>(o.col)] = 255;
   };
+  int64_t standing = hits;
+  for (int number = 1; number <= highest_; ++number) {
+    const TrackedObject& o = objects_[number];
+    if (o.state == kObjectNew && o.count < f.dsize) standing -= o.count;
+  }
+  StartFrameRun(f, clip, standing);
   const double limit = f.so_vel / 1000.0;
   for (int number = 1; number <= highest_; ++number) {
     TrackedObject& o = objects_[number];
@@ -153,22 +256,39 @@ int ObjectTracker::Process(const ObjectFrame& f, FrameTime now, int64_t& hits, i
           Release(number);
           break;
         }
-        o.first_seen = o.last_seen = now;
-        o.frames = 0;
         SetCentre(f, o);
-        o.first_col = o.col;
-        o.first_row = o.row;
+        StartHistory(o, now);
+        Tally(f, o, true, standing);
         o.state = kObjectTracked;
         mark_centre(o);
         break;
       case kObjectTracked: {
         ++o.frames;
         if (o.count == 0) {
+          ++o.unseen;
+          Tally(f, o, false, standing);
           if (ElapsedMs(now, o.last_seen) > kForgetMs) Release(number);
           break;
         }
-        o.last_seen = now;
+        const int gap = o.unseen;
+        o.unseen = 0;
         SetCentre(f, o);
+        if (gap > kRestartFrames) {
+          const int slack = std::max(2, o.last_gap / 8);
+          const bool same_gap = o.last_gap > kRestartFrames && std::abs(gap - o.last_gap) <= slack;
+          o.last_gap = gap;
+          if (same_gap) {
+            o.blinking = true;
+          } else {
+            StartHistory(o, now);
+            Tally(f, o, true, standing);
+            mark_centre(o);
+            break;
+          }
+        }
+        o.last_seen = now;
+        NoteLight(o, now);
+        Tally(f, o, true, standing);
         const double e = static_cast<double>(ElapsedMs(now, o.first_seen));
         if (e <= kForgetMs) {
           mark_centre(o);
@@ -176,9 +296,11 @@ int ObjectTracker::Process(const ObjectFrame& f, FrameTime now, int64_t& hits, i
         }
         const double dc = o.first_col - o.col;
         const double dr = o.first_row - o.row;
-        if ((dc * dc + dr * dr) / e / e < limit * limit) {
-          o.state = kObjectSlow;
-          if (rec_remain != 0 && o.frames > recorded && o.frames > veto) veto = o.frames;
+        if ((dc * dc + dr * dr) / e / e >= limit * limit || MayBeMeteor(o, now)) break;
+        o.state = kObjectSlow;
+        if (clip.rec_remain != 0 && o.frames > clip.recorded && OwnsRun(o, clip) &&
+            o.frames > veto) {
+          veto = o.frames;
         }
         break;
       }
