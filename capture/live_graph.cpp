@@ -19,6 +19,7 @@
 #include "capture/media/cnv2yu_element.h"
 #include "capture/media/rtsp_probe.h"
 #include "detectfilter/pixel_format.h"
+#include "detectfilter/shared_field.h"
 #include "products/area_mask.h"
 
 namespace orvanta::capture {
@@ -125,7 +126,7 @@ int LiveGraph::BuildLiveGraph() {
   if (graph_) return -1;
   app_.state.graph_error = 0;
   state_.last_ftp_minute = 0;
-  ib_.output_hold = 0;
+  StoreShared(ib_.output_hold, 0);
   ib_.timelog_count = 0;
   SetField(ib_.fourcc_original, u"");
   auto fail = [this](int code, const char* text, Result result) {
