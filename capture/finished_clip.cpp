@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "detectfilter/shared_field.h"
+
 namespace orvanta::capture {
 namespace {
 
@@ -44,7 +46,7 @@ std::shared_ptr<FinishedClip> FinishedClipFrom(const GstStructure* message,
     if (gst_structure_get_int(message, kClipEndDelivered, &delivered)) clip->delivered = delivered;
   }
   if (!copied) {
-    b = live;
+    CopySharedBlock(live, b);
     const size_t n = b.pixels > 0 ? static_cast<size_t>(b.pixels) : 0;
     CopyBuffer(live.hit_map, n, clip->hit_map);
     CopyBuffer(live.avr_map, n, clip->avr_map);

@@ -1,6 +1,7 @@
 #include "capture/live_controller.h"
 
 #include "capture/live_commands.h"
+#include "detectfilter/shared_field.h"
 
 namespace orvanta::capture {
 namespace {
@@ -88,7 +89,7 @@ void LiveController::Preview() {
     Post(kDetectOff);
   } else if (state == kIdle) {
     Activate();
-    block_.warmup = 1;
+    StoreShared(block_.warmup, 1);
   }
   live_state_.store(kPreviewing);
   SetButtons({true, false, true, true});
@@ -109,8 +110,8 @@ void LiveController::Stop() {
     Post(kDetectOff);
     Deactivate();
   }
-  block_.rec_remain = 0;
-  block_.warmup = 0;
+  StoreShared(block_.rec_remain, 0);
+  StoreShared(block_.warmup, 0);
   live_state_.store(kIdle);
   SetButtons({true, true, false, false});
   if (hooks_.refresh_status) hooks_.refresh_status();
@@ -119,7 +120,7 @@ void LiveController::Stop() {
 }
 
 void LiveController::ToggleRec(bool by_timer) {
-  if (!by_timer) block_.timer_rec = 0;
+  if (!by_timer) StoreShared(block_.timer_rec, 0);
   if (rec_on_.load()) {
     rec_caption_.store(0);
     Post(kForceRecOff);

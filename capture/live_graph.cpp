@@ -7,6 +7,7 @@
 #include "capture/finished_clip.h"
 #include "capture/graph_error_log.h"
 #include "capture/live_graph_steps.h"
+#include "detectfilter/shared_field.h"
 
 namespace orvanta::capture {
 namespace {
@@ -79,7 +80,7 @@ bool LiveGraph::BuildLiveGraph() {
   if (graph_) return false;
   app_.state.graph_error = 0;
   state_.last_ftp_minute = 0;
-  ib_.output_hold = 0;
+  StoreShared(ib_.output_hold, 0);
   ib_.timelog_count = 0;
   SetField(ib_.fourcc_original, u"");
   auto fail = [this](int code, const char* text, Result result) {

@@ -17,6 +17,7 @@
 #include "capture/clip_end_rules.h"
 #include "capture/graph_error_log.h"
 #include "clipnaming/clip_name.h"
+#include "detectfilter/shared_field.h"
 #include "products/clip_products.h"
 #include "products/compose_image.h"
 #include "products/ftp_upload.h"
@@ -94,17 +95,17 @@ void CLiveThread::customEvent(QEvent* event) {
       StopCapture();
       break;
     case kDetectOn:
-      ib_.timer_rec = 0;
-      ib_.detect_on = 1;
+      StoreShared(ib_.timer_rec, 0);
+      StoreShared(ib_.detect_on, 1);
       break;
     case kDetectOff:
-      ib_.detect_on = 0;
+      StoreShared(ib_.detect_on, 0);
       break;
     case kForceRecOn:
-      ib_.force_rec = 1;
+      StoreShared(ib_.force_rec, 1);
       break;
     case kForceRecOff:
-      ib_.force_rec = 0;
+      StoreShared(ib_.force_rec, 0);
       break;
     case kShutdown:
       StopCapture();
@@ -117,14 +118,14 @@ void CLiveThread::customEvent(QEvent* event) {
 }
 
 void CLiveThread::StartCapture() {
-  ib_.timer_rec = 0;
+  StoreShared(ib_.timer_rec, 0);
   FrameClockSettings clock{ib_.si_cdate != 0, ib_.si_utc != 0,    ap_.si_yyyymmdd,
                            ap_.si_hhmmss,     app_.state.tz_bias, app_.state.tz_dst};
   ib_.time_offset = FrameClockOffset(clock, static_cast<int64_t>(std::time(nullptr)));
   if (!graph_.BuildLiveGraph()) return;
   // Detection armed by the page is on before the first frame, so that no frame of the
   // source passes unexamined (hosting the filter has just cleared it).
-  if (page_.live_state() == kDetecting) ib_.detect_on = 1;
+  if (page_.live_state() == kDetecting) StoreShared(ib_.detect_on, 1);
   media::Result r = graph_.Run();
   if (media::Failed(r))
     ReportMessage("UE041: Couldn't run the graph! hr=0x%x", static_cast<unsigned>(r));
@@ -137,7 +138,7 @@ void CLiveThread::DeleteRecordingFile() {
 }
 
 void CLiveThread::StopCapture() {
-  ib_.output_hold = 1;
+  StoreShared(ib_.output_hold, 1);
   // A recording file that never got a clip frame (the one opened after the last clip) is
   // of no use either.
   const bool empty_recording = !graph_.recording_has_frames();

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/text_utf.h"
+#include "detectfilter/shared_field.h"
 
 namespace orvanta::schedule {
 namespace {
@@ -119,14 +120,15 @@ void DetectionSchedule::Tick() {
 
   const int minute_of_day = MinuteOfDay(now.hour, now.minute);
   if (ap_.ttrig_on && LiveState() == 2 && minute_of_day % interval_minutes() == 0) {
-    ib_.timer_rec = 1;
+    StoreShared(ib_.timer_rec, 1);
     Wait(100);
     Run(actions_.rec_toggle);
     Wait(500);
     Run(actions_.rec_toggle);
   }
 
-  if (ap_.timestamp && ib_.rec_remain == 0 && LiveState() == 2 && minute_of_day % 5 == 0) {
+  if (ap_.timestamp && LoadShared(ib_.rec_remain) == 0 && LiveState() == 2 &&
+      minute_of_day % 5 == 0) {
     Run(actions_.keep_alive);
   }
 }

@@ -28,6 +28,7 @@
 #include "capture/host_sizing.h"
 #include "capture/live_graph.h"
 #include "capture/media/cnv2yu_element.h"
+#include "detectfilter/shared_field.h"
 #include "station/headless_station.h"
 #include "tools/tool_args.h"
 #include "tools/tool_command.h"
@@ -138,7 +139,7 @@ GstPadProbeReturn OnInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     return OnEvent(t, GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)));
   if (t->seeking) return GST_PAD_PROBE_DROP;
   // The warm-up is the priming pass's business, whatever the page's actions set.
-  ib.warmup = 0;
+  StoreShared(ib.warmup, 0);
   switch (t->phase) {
     case Tracker::Phase::kStarting: {
       GstElement* filter = GST_ELEMENT(GST_PAD_PARENT(pad));
@@ -161,20 +162,20 @@ GstPadProbeReturn OnInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
         return GST_PAD_PROBE_DROP;
       }
       ++t->frame;
-      ib.detect_on = 0;
+      StoreShared(ib.detect_on, 0);
       return GST_PAD_PROBE_OK;
     case Tracker::Phase::kDetecting:
       break;
   }
-  ib.detect_on = 1;
+  StoreShared(ib.detect_on, 1);
   std::lock_guard lock(t->mu);
   const int64_t k = t->frame++;
   // The block holds the state after the previous frame: a new clip shows how far back its
   // first frame lies (rec_remain = fs_tail + frames back to the first).
-  const bool started = ib.clip_started != 0;
+  const bool started = LoadShared(ib.clip_started) != 0;
   if (started && !t->started && k > 0) {
     const int64_t trigger = k - 1;
-    const int64_t back = ib.rec_remain - ib.fs_tail;
+    const int64_t back = LoadShared(ib.rec_remain) - ib.fs_tail;
     t->clip_first.push_back(std::max<int64_t>(trigger - back + 1, 0));
   }
   t->started = started;

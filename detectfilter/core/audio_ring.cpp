@@ -1,22 +1,12 @@
 #include "detectfilter/core/audio_ring.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
+#include "detectfilter/shared_field.h"
+
 namespace orvanta::detect {
-namespace {
-
-// Fields the video thread reads while this one writes them: whole aligned 32-bit values.
-int32_t Load(const int32_t& field) {
-  return std::atomic_ref<int32_t>(const_cast<int32_t&>(field)).load(std::memory_order_relaxed);
-}
-void Store(int32_t& field, int32_t value) {
-  std::atomic_ref<int32_t>(field).store(value, std::memory_order_relaxed);
-}
-
-}  // namespace
 
 void AudioRing::Attach(DetectionBlock* block) {
   std::lock_guard lock(mu_);
@@ -83,7 +73,7 @@ void AudioRing::Receive(const uint8_t* data, size_t bytes, const SampleTimes& ti
 
   // Without ring memory nothing is kept or delivered, but the level is still shown.
   if (!buffer_) {
-    Store(b.apeak, Peak(data, bytes));
+    StoreShared(b.apeak, Peak(data, bytes));
     return;
   }
 
@@ -93,10 +83,11 @@ void AudioRing::Receive(const uint8_t* data, size_t bytes, const SampleTimes& ti
   slots_[static_cast<size_t>(pos_)] = Slot{length, times};
 
   const int32_t peak = Peak(chunk, length);
-  if (Load(b.detect_on) && Load(b.atrigger)) Store(b.force_rec, peak > b.alev ? 1 : 0);
-  Store(b.apeak, peak);
+  if (LoadShared(b.detect_on) && LoadShared(b.atrigger))
+    StoreShared(b.force_rec, peak > b.alev ? 1 : 0);
+  StoreShared(b.apeak, peak);
 
-  if (Load(b.rec_remain) != 0 && length > 0 && bytes_per_second_ > 0) {
+  if (LoadShared(b.rec_remain) != 0 && length > 0 && bytes_per_second_ > 0) {
     const double duration = static_cast<double>(length) * 1e7 / bytes_per_second_;
     const double behind =
         static_cast<double>(b.dmin + b.fs_head) * video_frame_duration_ / duration - 1;

@@ -13,6 +13,7 @@
 #include "detectfilter/core/preview_overlay.h"
 #include "detectfilter/core/superimposed_text.h"
 #include "detectfilter/core/worker_pool.h"
+#include "detectfilter/shared_field.h"
 
 namespace orvanta::detect {
 
@@ -38,11 +39,6 @@ struct SlotMeta {
   SampleTimes times;
   size_t length = 0;
 };
-
-// A block field shared with the host or the audio thread, read whole.
-int32_t Shared(const int32_t& field) {
-  return __atomic_load_n(&field, __ATOMIC_RELAXED);
-}
 
 }  // namespace
 
@@ -131,7 +127,7 @@ struct DetectCore::State {
            image_size <= frame_bytes;
   }
   bool Deliver(const std::function<bool(const OutFrame&)>& out, const OutFrame& frame) const {
-    if (Shared(b->output_hold) || !out) return true;
+    if (LoadShared(b->output_hold) || !out) return true;
     return out(frame);
   }
 
@@ -276,14 +272,14 @@ void DetectCore::Run() {
   if (s.b == nullptr) return;
   DetectionBlock& b = *s.b;
   s.kernels = Kernels().for_format(Info(s.format), b.red_mode != 0);  // red_mode as it is now
-  b.rec_remain = 0;
-  b.level = 0;
-  b.end_status = 0;
+  StoreShared(b.rec_remain, 0);
+  StoreShared(b.level, 0);
+  StoreShared(b.end_status, 0);
   b.snap_valid = 0;
-  b.clip_started = 0;
+  StoreShared(b.clip_started, 0);
   b.deliver_errors = 0;
   b.late_frames = 0;
-  b.apeak = 0;
+  StoreShared(b.apeak, 0);
   s.consec = 0;
   s.recorded = 0;
   s.skip = 0;
@@ -335,7 +331,7 @@ void DetectCore::Stop() {
 void DetectCore::EndOfStream() {
   State& s = *s_;
   s.pool.Wait();
-  if (!s.running || s.b == nullptr || s.b->rec_remain < 1) return;
+  if (!s.running || s.b == nullptr || LoadShared(s.b->rec_remain) < 1) return;
   DetectionBlock& blk = *s.b;
   // The ring's frames after the last one delivered, oldest first, each with a time-log
   // entry of its own stamp as no later input frame will bring one.
@@ -348,7 +344,7 @@ void DetectCore::EndOfStream() {
     }
     s.RecordFrame(slot);
   }
-  blk.rec_remain = 0;
+  StoreShared(blk.rec_remain, 0);
   s.consec = 0;
   s.EndClip(false);
   s.pool.Wait();
@@ -370,7 +366,7 @@ void DetectCore::Restart() {
 bool DetectCore::ReceiveVideo(uint8_t* frame, size_t bytes, const SampleTimes& times) {
   State& s = *s_;
   if (!s.running || s.b == nullptr) {
-    if (s.b != nullptr && Shared(s.b->output_hold)) return true;
+    if (s.b != nullptr && LoadShared(s.b->output_hold)) return true;
     return s.outputs.preview ? s.outputs.preview(OutFrame{frame, bytes, times}) : true;
   }
   s.Process(frame, bytes, times);
@@ -395,11 +391,11 @@ FrameInfo DetectCore::State::InfoFor(int hits, int level) const {
   info.minute = t.minute;
   info.second = t.second;
   info.ms = stamp.ms;
-  if (Shared(b->force_rec)) {
-    info.trig_kind = b->timer_rec ? 3 : 4;
+  if (LoadShared(b->force_rec)) {
+    info.trig_kind = LoadShared(b->timer_rec) ? 3 : 4;
   } else if (hits >= b->dsize) {
     info.trig_kind = 1;
-  } else if (b->detect_on && b->atrigger && Shared(b->apeak) >= b->alev) {
+  } else if (LoadShared(b->detect_on) && b->atrigger && LoadShared(b->apeak) >= b->alev) {
     info.trig_kind = 2;
   }
   info.hits = hits;
@@ -441,13 +437,15 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
   if (!blk.so_on && det.max_d != 0 && det.max_pos >= 0) hit_map[det.max_pos] = 255;
   int level = det.max_d < 0 ? 0 : (det.max_d > 255 ? 255 : det.max_d);
   if (level == 0 && blk.ignoredf) skip = 4;
-  if (blk.warmup < 4 && skip == 0) {
+  // The host may set warm-up again (Preview) or clear it (Stop) at any time.
+  const int32_t warmup = LoadShared(blk.warmup);
+  if (warmup < 4 && skip == 0) {
     noise.Follow(level);
     if (blk.nt_on) blk.dlev = noise.Dlev(blk.nt_ratio, blk.nt_delta, blk.nt_min);
   }
   int hits = det.hits > INT32_MAX ? INT32_MAX : static_cast<int>(det.hits < 0 ? 0 : det.hits);
-  if (blk.warmup != 0) {
-    if (blk.warmup > 0) --blk.warmup;
+  if (warmup != 0) {
+    if (warmup > 0) StoreShared(blk.warmup, warmup - 1);
     hits = 0;
   }
   if (skip != 0) {
@@ -455,36 +453,37 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
     level = 0;
     hits = 0;
   }
-  blk.level = level;
-  blk.hits = hits;
+  StoreShared(blk.level, level);
+  StoreShared(blk.hits, hits);
   // The slot's record is complete now, so a clip frame delivered from this very slot already
   // carries its own figures.
   info[cur] = InfoFor(hits, level);
 
   // Clip decision.
-  const bool detecting = Shared(blk.force_rec) || (blk.detect_on && hits >= blk.dsize);
+  const bool detecting =
+      LoadShared(blk.force_rec) || (LoadShared(blk.detect_on) && hits >= blk.dsize);
   const bool veto = det.veto != 0;
   if (veto) {
-    blk.rec_remain = 0;
+    StoreShared(blk.rec_remain, 0);
     consec = 0;
   } else if (!detecting) {
-    if (blk.rec_remain < 1) {
+    if (LoadShared(blk.rec_remain) < 1) {
       consec = 0;
     } else {
-      blk.rec_remain = blk.rec_remain - 1;
+      StoreShared(blk.rec_remain, LoadShared(blk.rec_remain) - 1);
     }
-  } else if (blk.rec_remain == 0) {
+  } else if (LoadShared(blk.rec_remain) == 0) {
     ++consec;
     if (consec >= blk.dmin || (blk.dminsize != 0 && hits >= blk.dminsize)) {
       back = blk.fs_head + consec;
-      blk.rec_remain = blk.fs_tail + blk.fs_head + consec;
-      blk.end_status = 0;  // the clip now recording has not ended
+      StoreShared(blk.rec_remain, blk.fs_tail + blk.fs_head + consec);
+      StoreShared(blk.end_status, 0);  // the clip now recording has not ended
       blk.trig_sec = static_cast<uint64_t>(stamp.sec);
       blk.trig_ms = stamp.ms;
-      blk.clip_started = 1;
+      StoreShared(blk.clip_started, 1);
     }
   } else {
-    blk.rec_remain = blk.fs_tail + back;
+    StoreShared(blk.rec_remain, blk.fs_tail + back);
   }
   Record(veto);
   const bool first_clip_frame = recorded == 1;
@@ -493,8 +492,8 @@ void DetectCore::State::Process(uint8_t* frame, size_t bytes, const SampleTimes&
   if (live_whole && (blk.si_area || paint != 0)) {
     paint_mask(frame, mask, pixels, paint, blk.si_area != 0);
   }
-  if (blk.rec_remain < 1 || (limit > 0 && recorded >= limit)) {
-    if (!blk.clip_started) std::memset(hit_map, 0, pixels);
+  if (LoadShared(blk.rec_remain) < 1 || (limit > 0 && recorded >= limit)) {
+    if (!LoadShared(blk.clip_started)) std::memset(hit_map, 0, pixels);
     if (blk.sm_on && mask2 != nullptr) StartStarMask();
   }
 
@@ -629,12 +628,12 @@ void DetectCore::State::DetectObjects(const DetectArgs& a, Detection& out) {
     }
   }
   out.veto = objects.Process(f, arrivals.now(), out.hits,
-                             {blk.rec_remain, recorded, blk.dmin, blk.dminsize});
+                             {LoadShared(blk.rec_remain), recorded, blk.dmin, blk.dminsize});
 }
 
 void DetectCore::State::Record(bool veto) {
   DetectionBlock& blk = *b;
-  if (blk.rec_remain < 1) {
+  if (LoadShared(blk.rec_remain) < 1) {
     if (recorded != 0) EndClip(veto);
     return;
   }
@@ -648,13 +647,14 @@ void DetectCore::State::RecordFrame(int slot) {
   ++recorded;
   if (slot < 0) return;
   if (recorded == 1) {
-    ++blk.clip_no;
+    StoreShared(blk.clip_no, blk.clip_no + 1);  // this thread is its only writer
     blk.trig_dlev = blk.dlev;
-    const bool audio = blk.detect_on && blk.atrigger && Shared(blk.apeak) >= blk.alev;
-    if (Shared(blk.force_rec)) {
-      blk.trig_kind = audio ? 2 : (blk.timer_rec ? 3 : 4);
+    const bool audio =
+        LoadShared(blk.detect_on) && blk.atrigger && LoadShared(blk.apeak) >= blk.alev;
+    if (LoadShared(blk.force_rec)) {
+      blk.trig_kind = audio ? 2 : (LoadShared(blk.timer_rec) ? 3 : 4);
     } else {
-      blk.trig_kind = blk.hits >= blk.dsize ? 1 : 0;
+      blk.trig_kind = LoadShared(blk.hits) >= blk.dsize ? 1 : 0;
     }
   } else if (blk.im_peak && snapshot != nullptr) {
     PeakHold(slot);
@@ -685,12 +685,12 @@ void DetectCore::State::RecordFrame(int slot) {
 void DetectCore::State::EndClip(bool veto) {
   DetectionBlock& blk = *b;
   pool.Wait();  // the last frame's peak-hold merge
-  blk.end_status = (limit > 0 && recorded >= limit) ? -1 : (veto ? -2 : 1);
+  StoreShared(blk.end_status, (limit > 0 && recorded >= limit) ? -1 : (veto ? -2 : 1));
   blk.clip_frames = recorded;
   if (blk.host_thread_id != 0 && outputs.clip_end) outputs.clip_end();
   recorded = 0;
   consec = 0;
-  blk.clip_started = 0;
+  StoreShared(blk.clip_started, 0);
   blk.snap_valid = 0;
   blk.late_frames = 0;
   blk.deliver_errors = 0;

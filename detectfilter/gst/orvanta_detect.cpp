@@ -16,6 +16,7 @@
 #include "detectfilter/gst/clip_end_message.h"
 #include "detectfilter/gst/frame_layout.h"
 #include "detectfilter/gst/output_queue.h"
+#include "detectfilter/shared_field.h"
 #include "detectfilter/zavipf.h"
 
 GST_DEBUG_CATEGORY_STATIC(orvanta_detect_debug);
@@ -24,6 +25,7 @@ GST_DEBUG_CATEGORY_STATIC(orvanta_detect_debug);
 namespace {
 
 using orvanta::DetectionBlock;
+using orvanta::LoadShared;
 using orvanta::PixelFormat;
 using orvanta::detect::AudioRing;
 using orvanta::detect::DetectCore;
@@ -375,8 +377,7 @@ GstFlowReturn VideoChain(GstPad*, GstObject* parent, GstBuffer* buffer) {
   if (!s.core.running()) {
     // Not attached, not run yet, or stopped after a clip: frames pass to the preview as
     // they came.
-    const bool hold =
-        s.block && std::atomic_ref<int32_t>(s.block->output_hold).load(std::memory_order_relaxed);
+    const bool hold = s.block && LoadShared(s.block->output_hold);
     lock.unlock();
     if (hold) {
       gst_buffer_unref(buffer);

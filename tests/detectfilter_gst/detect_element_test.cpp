@@ -2,7 +2,6 @@
 #include <gst/video/video.h>
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "app/text_utf.h"
 #include "detectfilter/core/bitmap_fonts.h"
 #include "detectfilter/core/superimposed_text.h"
+#include "detectfilter/shared_field.h"
 #include "tests/detectfilter_gst/element_harness.h"
 #include "tests/detectfilter_gst/host_block.h"
 
@@ -18,10 +18,6 @@ namespace {
 
 constexpr int kW = 64, kH = 48;
 const std::string kGray = "video/x-raw,format=GRAY8,width=64,height=48,framerate=30/1";
-
-int32_t Read(const int32_t& field) {
-  return std::atomic_ref<int32_t>(const_cast<int32_t&>(field)).load();
-}
 
 void SetFormatText(DetectionBlock* b, const char* text) {
   size_t i = 0;
@@ -172,8 +168,8 @@ TEST(DetectElement, MovingDotGivesOneClipPerRunWithTextBurntIn) {
   // The clip clock starts at three frame durations after each run.
   EXPECT_EQ(capture[0].pts, 3 * 333333 * 100ull);
   EXPECT_EQ(capture[13].pts, 3 * 333333 * 100ull);
-  EXPECT_EQ(Read(block->clip_no), 2);
-  EXPECT_EQ(Read(block->deliver_errors), 0);
+  EXPECT_EQ(LoadShared(block->clip_no), 2);
+  EXPECT_EQ(LoadShared(block->deliver_errors), 0);
 }
 
 TEST(DetectElement, OutputHoldDropsBothOutputsWhileDetectionGoesOn) {
@@ -190,7 +186,7 @@ TEST(DetectElement, OutputHoldDropsBothOutputsWhileDetectionGoesOn) {
   ASSERT_TRUE(h.WaitEos());
   EXPECT_TRUE(h.preview().empty());
   EXPECT_TRUE(h.capture().empty());
-  EXPECT_EQ(Read(block->clip_frames), 13);
+  EXPECT_EQ(LoadShared(block->clip_frames), 13);
 }
 
 // Odd sizes leave GStreamer's rows padded; the core sees packed frames and the outputs get
@@ -300,21 +296,21 @@ TEST(DetectElement, AudioIsDelayedAndDeliveredOnlyDuringTheClip) {
   ASSERT_TRUE(h.Play());
   auto push_audio_until = [&](int from, int to) {
     for (int n = from; n < to; ++n) h.PushAudio(AudioBuffer(n, 8192));
-    ASSERT_TRUE(h.WaitFor([&] { return Read(block->apeak) == 1000 + to - 1; }));
+    ASSERT_TRUE(h.WaitFor([&] { return LoadShared(block->apeak) == 1000 + to - 1; }));
   };
   // The filter runs once the video format is known; that run restarts the audio ring.
   int k = 0;
   h.PushVideo(Frame(k++, false));
   ASSERT_TRUE(h.WaitFor([&] { return h.preview().size() == 1; }));
   push_audio_until(0, 20);
-  block->force_rec = 1;  // a manual recording
-  while (Read(block->rec_remain) == 0 && k < 10) {
+  StoreShared(block->force_rec, 1);  // a manual recording
+  while (LoadShared(block->rec_remain) == 0 && k < 10) {
     h.PushVideo(Frame(k++, false));
     h.WaitFor([&] { return static_cast<int>(h.preview().size()) == k; });
   }
-  ASSERT_GT(Read(block->rec_remain), 0);
+  ASSERT_GT(LoadShared(block->rec_remain), 0);
   push_audio_until(20, 30);
-  block->force_rec = 0;
+  StoreShared(block->force_rec, 0);
   for (int i = 0; i < 40; ++i) h.PushVideo(Frame(k++, false));
   ASSERT_TRUE(h.WaitFor([&] { return h.clip_ends() == 1; }));
   ASSERT_TRUE(h.Rerun());
@@ -372,8 +368,8 @@ TEST(DetectElement, AudioLevelFormatsAndRate) {
       h.EndAudio();
       ASSERT_TRUE(h.WaitEos());
     }
-    EXPECT_EQ(Read(block->apeak), c.apeak);
-    EXPECT_EQ(Read(block->force_rec), c.force_rec);
+    EXPECT_EQ(LoadShared(block->apeak), c.apeak);
+    EXPECT_EQ(LoadShared(block->force_rec), c.force_rec);
   }
 }
 
