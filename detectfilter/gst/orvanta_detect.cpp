@@ -748,21 +748,21 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
 
 enum { kPropStreamClock = 1 };
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
   auto* self = ORVANTA_DETECT(object);
   if (id == kPropStreamClock) {
     St(self).stream_clock_ms.store(g_value_get_int64(value));
   } else {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
   auto* self = ORVANTA_DETECT(object);
   if (id == kPropStreamClock) {
     g_value_set_int64(value, St(self).stream_clock_ms.load());
   } else {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
   }
 }
 
