@@ -108,8 +108,9 @@ bool LiveGraph::BuildLiveGraph() {
     if (hooks_.graph_notify) hooks_.graph_notify();
   });
   graph_->SetElementMessageHandler([this](GstElement* source, const GstStructure* s) {
-    if (source == parts_.zav && gst_structure_has_name(s, "ClipEnd") && hooks_.clip_end)
-      hooks_.clip_end(FinishedClipFrom(s, ib_));
+    if (source != parts_.zav || !gst_structure_has_name(s, "ClipEnd")) return;
+    branch_finished_ = true;
+    if (hooks_.clip_end) hooks_.clip_end(FinishedClipFrom(s, ib_));
   });
 
   // Source and hosting report their own failures; building goes on to the next step
@@ -195,10 +196,6 @@ Result LiveGraph::Run() {
   Result r = graph_->Run();
   playing_ = !Failed(r);
   return r;
-}
-
-Result LiveGraph::StopForClip() {
-  return graph_ ? media::kOk : media::kWrongState;
 }
 
 Result LiveGraph::Stop() {

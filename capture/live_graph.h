@@ -60,11 +60,12 @@ class LiveGraph {
   media::Result Run();
   // Stops the whole graph; the recording file is finished first.
   media::Result Stop();
-  // The end-of-clip stop: the detection filter has stopped itself; the source runs on.
-  media::Result StopForClip();
   bool playing() const { return playing_; }
   // The recording branch has been given at least one clip frame.
   bool recording_has_frames() const { return branch_has_frames_.load(); }
+  // The filter has announced the end of the clip the recording branch holds (its ClipEnd
+  // may still be on its way to the live thread).
+  bool recording_finished() const { return branch_finished_.load(); }
 
   // Reads the graph's waiting events: a file source's end performs Stop, an error Stop
   // and its message. Called on the thread that owns the pages (the live page's).
@@ -129,6 +130,7 @@ class LiveGraph {
   bool writer_done_ = false;
   bool writer_got_data_ = false;
   std::atomic<bool> branch_has_frames_{false};
+  std::atomic<bool> branch_finished_{false};
 
   std::mutex events_mutex_;
   std::deque<media::GraphEvent> events_;

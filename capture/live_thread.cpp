@@ -139,9 +139,6 @@ void CLiveThread::DeleteRecordingFile() {
 
 void CLiveThread::StopCapture() {
   StoreShared(ib_.output_hold, 1);
-  // A recording file that never got a clip frame (the one opened after the last clip) is
-  // of no use either.
-  const bool empty_recording = !graph_.recording_has_frames();
   if (graph_.exists()) {
     media::Result r = graph_.Stop();
     if (ib_.snap_valid && ib_.snapshot) {
@@ -154,7 +151,11 @@ void CLiveThread::StopCapture() {
     state_.rec_mode = 0;
     graph_.ReleaseLiveGraph();
   }
-  if (ib_.end_status == kClipNone || empty_recording) DeleteRecordingFile();
+  // The file of a clip that ended just before the stop is kept for its ClipEnd, even when a
+  // next clip had already started; one that never got a clip frame (opened after the last
+  // clip) goes like an unfinished one.
+  if (graph_.recording_finished()) return;
+  if (ib_.end_status == kClipNone || !graph_.recording_has_frames()) DeleteRecordingFile();
 }
 
 // The detection filter has gone on detecting since the clip ended; its recording outputs
@@ -163,17 +164,21 @@ void CLiveThread::StopCapture() {
 // action made from the clip's own copy of the block, so that none of that holds up the
 // recording of a following clip.
 void CLiveThread::FinishClip(FinishedClip& clip) {
-  if (!graph_.exists()) return;
+  // After a stop the clip's file, finished by the stop, is still turned into a clip; with
+  // no file there is nothing to finish.
+  const bool running = graph_.exists();
+  if (!running && state_.rec_file.empty()) return;
   const DetectionBlock& cb = clip.block;
   // A camera in filter mode is reopened after every clip unless it runs continuously; a
   // file is never reopened (it would start again from its beginning).
-  const bool restart_whole = ib_.filterinmode && !ib_.continuousdetection && ib_.rtspinmode;
+  const bool restart_whole =
+      running && ib_.filterinmode && !ib_.continuousdetection && ib_.rtspinmode;
   int resume = 0;
   if (restart_whole) {
     resume = page_.live_state();
     graph_.Stop();
     if (hooks_.stop_action) hooks_.stop_action();
-  } else {
+  } else if (running) {
     graph_.TearDownRecordBranch();
   }
   const int end_status = cb.end_status;
@@ -199,7 +204,7 @@ void CLiveThread::FinishClip(FinishedClip& clip) {
     state_.rec_file.clear();
   }
 
-  if (!restart_whole) RecordNextClip();
+  if (running && !restart_whole) RecordNextClip();
   if (end_status != kClipNone) ReportClipProducts(clip, final_path, parts);
   if (restart_whole) {
     Pause(100);

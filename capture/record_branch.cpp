@@ -72,6 +72,7 @@ bool LiveGraph::BuildRecordBranch() {
     writer_got_data_ = false;
   }
   branch_has_frames_ = false;
+  branch_finished_ = false;
   GstPad* writer_in = gst_element_get_static_pad(branch_.writer, "sink");
   gst_pad_add_probe(
       writer_in,

@@ -117,7 +117,8 @@ void SeekToStart(Tracker* t) {
 }
 
 GstPadProbeReturn OnEvent(Tracker* t, GstEventType type) {
-  if (t->phase == Tracker::Phase::kPriming && !t->seeking && type == GST_EVENT_EOS) {
+  if (type == GST_EVENT_EOS && t->seeking) return GST_PAD_PROBE_DROP;  // the seek starts anew
+  if (type == GST_EVENT_EOS && t->phase == Tracker::Phase::kPriming) {
     SeekToStart(t);  // a file shorter than the warm-up
     return GST_PAD_PROBE_DROP;
   }

@@ -139,6 +139,32 @@ TEST_F(LiveThreadTest, SecondStartAndLateClipEndChangeNothing) {
   EXPECT_TRUE(messages_.empty()) << messages_.front();
 }
 
+// A clip that ended just before a stop: the stop finished its file and kept it, and the
+// ClipEnd that comes after still turns it into the clip's video and record.
+TEST_F(LiveThreadTest, ClipEndAfterAStopStillFinishesTheClipsFile) {
+  const fs::path clips = dir_ / "clips";
+  fs::create_directories(clips);
+  CaptureState state;
+  state.rec_file = (clips / "T20240102_021009_.avi").string();
+  std::ofstream(state.rec_file) << "a finished clip";
+  CaptureHooks hooks;
+  LivePageHooks page_hooks;
+  LiveController page(app_.ib, page_hooks);
+  CLiveThread thread(app_, state, hooks, page);
+  thread.Start();
+  app_.ib.end_status = 1;
+  app_.ib.trig_kind = 1;
+  app_.ib.trig_sec = 1704161410;
+  app_.ib.im_map = app_.ib.im_peak = app_.ib.im_snap = 0;
+  thread.PostClipEnd(FinishedClipFrom(nullptr, app_.ib));
+  thread.Post(kShutdown);
+  thread.Wait();
+  EXPECT_EQ(CountFiles(clips, std::regex("T.*")), 0);
+  EXPECT_EQ(CountFiles(clips, std::regex("M.*\\.avi")), 1);
+  EXPECT_EQ(CountFiles(clips, std::regex("M.*\\.xml")), 1);
+  EXPECT_TRUE(state.rec_file.empty());
+}
+
 std::string ReadAll(const fs::path& path) {
   std::ifstream f(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
