@@ -1,6 +1,8 @@
 #include "capture/finished_clip.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "detectfilter/shared_field.h"
 
@@ -56,8 +58,7 @@ std::shared_ptr<FinishedClip> FinishedClipFrom(const GstStructure* message,
     clip->delivered = live.clip_frames;
   }
   // Only the copies may be reached through the clip's block.
-  DetectionBlock pointers{};
-  std::memcpy(b.frames, pointers.frames, sizeof b.frames);
+  std::fill(std::begin(b.frames), std::end(b.frames), nullptr);
   b.audio_buffer = nullptr;
   b.mask_base = nullptr;
   b.mask2 = nullptr;

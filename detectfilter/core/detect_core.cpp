@@ -345,9 +345,7 @@ void DetectCore::EndOfStream() {
     s.RecordFrame(slot);
   }
   StoreShared(blk.rec_remain, 0);
-  s.consec = 0;
   s.EndClip(false);
-  s.pool.Wait();
 }
 
 void DetectCore::Restart() {
@@ -684,7 +682,6 @@ void DetectCore::State::RecordFrame(int slot) {
 // its frames, so that clip has its head frames even where they overlap this one's tail.
 void DetectCore::State::EndClip(bool veto) {
   DetectionBlock& blk = *b;
-  pool.Wait();  // the last frame's peak-hold merge
   StoreShared(blk.end_status, (limit > 0 && recorded >= limit) ? -1 : (veto ? -2 : 1));
   blk.clip_frames = recorded;
   if (blk.host_thread_id != 0 && outputs.clip_end) outputs.clip_end();
