@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -40,6 +41,7 @@ struct VideoFacts {
   int width = 0;
   int height = 0;
   double fps = 0;
+  int64_t frames = 0;  // from the duration; 0 when the file does not say
 };
 
 bool Discover(const std::string& path, VideoFacts* facts, std::string* error) {
@@ -63,6 +65,10 @@ bool Discover(const std::string& path, VideoFacts* facts, std::string* error) {
       const unsigned n = gst_discoverer_video_info_get_framerate_num(video);
       const unsigned d = gst_discoverer_video_info_get_framerate_denom(video);
       facts->fps = d ? static_cast<double>(n) / d : 0;
+      const GstClockTime duration = gst_discoverer_info_get_duration(info);
+      if (GST_CLOCK_TIME_IS_VALID(duration) && facts->fps > 0)
+        facts->frames =
+            static_cast<int64_t>(static_cast<double>(duration) / GST_SECOND * facts->fps);
       ok = facts->width > 0 && facts->height > 0;
     }
     gst_discoverer_stream_info_list_free(streams);
@@ -80,8 +86,10 @@ bool Discover(const std::string& path, VideoFacts* facts, std::string* error) {
 // What the filter examines never depends on how fast the machine is:
 // - starting: the first frame waits until the filter runs (the preview needs no frame to
 //   get the graph going), so that no frame passes unexamined;
-// - priming: with detection disarmed, the first seconds of the file (the station's
-//   warm-up) settle the long-term averages, the star mask and the noise level;
+// - priming: with detection disarmed, the first seconds of the file go through the
+//   station's warm-up: they settle the long-term averages and the star mask, and the noise
+//   level starts from the warm-up's last frames, as on a live station (from the first
+//   frames, before the star mask holds, it would start far too high and fall for minutes);
 // - detecting: after a flushing seek, the whole file from its first frame with detection
 //   armed, the ring starting empty. A meteor in the first second of a short clip is thus
 //   found.
@@ -139,8 +147,12 @@ GstPadProbeReturn OnInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
       (GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM | GST_PAD_PROBE_TYPE_EVENT_FLUSH))
     return OnEvent(t, GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)));
   if (t->seeking) return GST_PAD_PROBE_DROP;
-  // The warm-up is the priming pass's business, whatever the page's actions set.
-  StoreShared(ib.warmup, 0);
+  // The warm-up is the priming pass's business, whatever the page's actions set: it counts
+  // down the priming frames left, so the noise level follows only the last of them.
+  StoreShared(ib.warmup,
+              t->phase == Tracker::Phase::kDetecting
+                  ? 0
+                  : static_cast<int32_t>(std::max<int64_t>(t->prime_frames - t->frame, 0)));
   switch (t->phase) {
     case Tracker::Phase::kStarting: {
       GstElement* filter = GST_ELEMENT(GST_PAD_PARENT(pad));
@@ -260,6 +272,8 @@ int RunDetect(const std::vector<std::string>& args) {
   Tracker tracker;
   tracker.ib = &ib;
   tracker.prime_frames = capture::SizeHostBuffers(ib, false, ap.smspeed).warmup;
+  // A file shorter than the warm-up primes with all of it.
+  if (video.frames > 0) tracker.prime_frames = std::min(tracker.prime_frames, video.frames);
   capture::CaptureState state;
   state.live_image.Resize(ib.cx, ib.cy);
   int64_t clips = 0;

@@ -8,11 +8,19 @@ void NoiseTracker::Reset(double fps) {
   falling_ = static_cast<int>(fps * 33);
   rising_ = static_cast<int>(fps * 33);
   rising_floor_ = static_cast<int>(fps * 11);
+  start_frames_ = static_cast<int>(fps);
+  followed_ = 0;
 }
 
 void NoiseTracker::Follow(int level) {
   if (rising_ > rising_floor_) --rising_;
-  if (average_ >= 0.1) {
+  if (followed_ < start_frames_) {
+    // The first second: the plain mean of its levels. Taken from one frame, the start could
+    // be a changing date text or a flash, and the slow fall would then hold the detection
+    // level far above the noise for minutes.
+    ++followed_;
+    average_ += (level - average_) / followed_;
+  } else if (average_ >= 0.1) {
     double w = level <= average_ ? falling_ : rising_;
     average_ = ((n_ - w) * average_ + w * level) / n_;
   } else {

@@ -21,6 +21,8 @@ class NoiseTracker {
   int falling_ = 0;
   int rising_ = 0;
   int rising_floor_ = 0;
+  int start_frames_ = 0;  // the first second, whose levels are averaged plainly
+  int followed_ = 0;
 };
 
 }  // namespace orvanta::detect
