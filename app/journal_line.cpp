@@ -23,7 +23,7 @@ std::string JournalLine(LogPriority priority, std::string_view text) {
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
     while (i < text.size() && (text[i] == '\n' || text[i] == '\r' || text[i] == ' ')) ++i;
-    if (i < text.size() && line.back() != '>') line += ' ';
+    if (i < text.size() && line.size() > std::strlen(prefix)) line += ' ';
   }
   while (line.size() > std::strlen(prefix) && line.back() == ' ') line.pop_back();
   return line;
