@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app_params.h"
+#include "app/journal_line.h"
 #include "app/text_utf.h"
 
 namespace orvanta {
@@ -46,8 +47,24 @@ std::string Format(const char* format, va_list args) {
   return CutToUnits(std::string_view(buffer.data(), static_cast<size_t>(n)), kMessageMaxUnits);
 }
 
-void WriteHeadless(const char* title, const std::string& text) {
-  std::fprintf(stderr, "%s: %s\n", title, text.c_str());
+// Standard error: "TITLE: TEXT" on a terminal; one prioritised line per message, repeats
+// folded, when the journal reads it (a service).
+void WriteStderr(LogPriority priority, const char* title, const std::string& text) {
+  static const bool journal = StderrIsJournal();
+  if (!journal) {
+    std::fprintf(stderr, "%s: %s\n", title, text.c_str());
+    return;
+  }
+  static std::mutex mutex;
+  static RepeatFilter repeats;
+  std::lock_guard lock(mutex);
+  for (const std::string& line : repeats.Next(JournalLine(priority, text)))
+    std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
+}
+
+void WriteHeadless(LogPriority priority, const char* title, const std::string& text) {
+  WriteStderr(priority, title, text);
   const std::string& dir = TheApp().state.startupDir;
   const std::string path = dir.empty() ? kLogFileName : dir + "/" + kLogFileName;
   if (std::FILE* log = std::fopen(path.c_str(), "a")) {
@@ -63,12 +80,17 @@ void WriteHeadless(const char* title, const std::string& text) {
 }  // namespace
 
 MessageHandler HeadlessMessageHandler() {
-  return MessageHandler{
-      [](const std::string& text) {
-        WriteHeadless("Orvanta", text);
-        return 1;
-      },
-      [](const std::string& text) { WriteHeadless("Orvanta Fatal Error", text); }};
+  return MessageHandler{[](const std::string& text) {
+                          WriteHeadless(LogPriority::kError, "Orvanta", text);
+                          return 1;
+                        },
+                        [](const std::string& text) {
+                          WriteHeadless(LogPriority::kCritical, "Orvanta Fatal Error", text);
+                        }};
+}
+
+void LogLine(LogPriority priority, const std::string& text) {
+  WriteHeadless(priority, "Orvanta", text);
 }
 
 MessageHandler SetMessageHandler(MessageHandler handler) {

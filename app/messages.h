@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "app/journal_line.h"
+
 namespace orvanta {
 
 inline constexpr int kFatalExitCode = -9;
@@ -22,6 +24,10 @@ struct MessageHandler {
 MessageHandler SetMessageHandler(MessageHandler handler);
 // The headless handler: stderr plus the log file.
 MessageHandler HeadlessMessageHandler();
+
+// A line for the log alone (standard error and the log file), shown in no window: what the
+// station tells about its own running.
+void LogLine(LogPriority priority, const std::string& text);
 
 // printf-style; the text is cut to kMessageMaxUnits characters.
 int ReportMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));

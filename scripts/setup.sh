@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev
   libgstrtspserver-1.0-dev python3-pyftpdlib xvfb imagemagick
   clang libclang-rt-14-dev
-  dbus-daemon
+  dbus-daemon libglib2.0-bin systemd dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

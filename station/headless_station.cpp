@@ -146,7 +146,9 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
         },
         Qt::QueuedConnection);
   }
+  if (options.started) options.started(page, scheduled);
   qapp->exec();
+  if (options.ending) options.ending();
   ticks.stop();
   timetable = nullptr;
 

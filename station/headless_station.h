@@ -10,6 +10,10 @@
 #include "capture/capture_state.h"
 #include "capture/live_graph.h"
 
+namespace orvanta::capture {
+class LiveController;
+}
+
 namespace orvanta::station {
 
 struct HeadlessOptions {
@@ -25,6 +29,11 @@ struct HeadlessOptions {
   // Without a schedule the run starts detecting; false starts it previewing, for a caller
   // that arms detection itself (a batch run primes the filter first).
   bool detect_at_start = true;
+  // Called on the main thread just before its event loop runs, with the live page and
+  // whether the schedule drives detection (the station's status and service supervision
+  // read them), and once the loop has ended, before the clean stop.
+  std::function<void(const capture::LiveController& page, bool scheduled)> started;
+  std::function<void()> ending;
 };
 
 // Runs the station until it ends; needs a QCoreApplication. Returns the exit status:

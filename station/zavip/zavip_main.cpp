@@ -13,6 +13,7 @@
 #include "capture/capture_state.h"
 #include "capture/media/cnv2yu_element.h"
 #include "station/headless_station.h"
+#include "station/station_services.h"
 
 int main(int argc, char** argv) {
   bool headless = false;
@@ -45,5 +46,9 @@ int main(int argc, char** argv) {
 
   orvanta::capture::CaptureState state;
   state.live_image.Resize(app.ib.cx, app.ib.cy);
-  return orvanta::station::RunHeadlessStation(app, state, {});
+  // The status query and, under a service manager, readiness and the watchdog.
+  orvanta::station::StationServices services(app);
+  orvanta::station::HeadlessOptions options;
+  services.Attach(options);
+  return orvanta::station::RunHeadlessStation(app, state, options);
 }

@@ -1,0 +1,68 @@
+#include "station/station_services.h"
+
+#include <utility>
+
+#include "app/messages.h"
+#include "capture/live_controller.h"
+#include "detectfilter/shared_field.h"
+#include "station/filter_frame_counter.h"
+#include "station/service_supervisor.h"
+#include "station/status_service.h"
+
+namespace orvanta::station {
+
+StationServices::StationServices(AppContext& app) : app_(app) {}
+
+StationServices::~StationServices() = default;
+
+StationStatus StationServices::ReadStatus() const {
+  StationStatus status;
+  status.level = LoadShared(app_.ib.level);
+  status.clip_no = LoadShared(app_.ib.clip_no);
+  status.live_state = page_ ? page_->live_state() : 0;
+  std::lock_guard lock(last_clip_mutex_);
+  status.last_clip = last_clip_;
+  return status;
+}
+
+void StationServices::Attach(HeadlessOptions& options) {
+  options.customize = [this, before = std::move(options.customize)](capture::CaptureHooks& hooks) {
+    if (before) before(hooks);
+    hooks.clip_finished = [this, before = std::move(hooks.clip_finished)](
+                              const std::string& path, const capture::FinishedClip& clip) {
+      if (before) before(path, clip);
+      std::lock_guard lock(last_clip_mutex_);
+      last_clip_ = path;
+    };
+  };
+  options.graph_built = [this, before = std::move(options.graph_built)](capture::LiveGraph& g) {
+    CountFilterFrames(g, filter_frames_);
+    if (before) before(g);
+  };
+  options.started = [this, before = std::move(options.started)](const capture::LiveController& page,
+                                                                bool scheduled) {
+    if (before) before(page, scheduled);
+    page_ = &page;
+    scheduled_ = scheduled;
+    auto log = [](const std::string& line) { LogLine(LogPriority::kNotice, line); };
+    status_service_ = std::make_unique<StatusService>([this] { return ReadStatus(); }, log);
+    ServiceSupervisor::Inputs inputs;
+    inputs.frames = [this] { return filter_frames_.load(std::memory_order_relaxed); };
+    inputs.live_state = [this] { return page_ ? page_->live_state() : 0; };
+    inputs.status = [this] { return ReadStatus(); };
+    inputs.scheduled = scheduled_;
+    supervisor_ = std::make_unique<ServiceSupervisor>(ServiceNotifier::FromEnvironment(),
+                                                      WatchdogPeriod(), std::move(inputs), log);
+    supervisor_->Start();
+  };
+  options.ending = [this, before = std::move(options.ending)] {
+    if (before) before();
+    if (supervisor_) supervisor_->Stopping();
+    // The live page goes away with the run: nothing reads it from here on.
+    supervisor_.reset();
+    status_service_.reset();
+    page_ = nullptr;
+  };
+}
+
+}  // namespace orvanta::station
