@@ -1,7 +1,9 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 
 #include "schedule/housekeeping.h"
 
@@ -56,8 +58,15 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 
 void MainWindow::ShowAtSavedPlacement() {
   const WindowRect& r = app_.ap.dlgrect;
-  setGeometry(r.left, r.top, std::max(r.right - r.left, kMinWindowWidth),
-              std::max(r.bottom - r.top, layout_.min_height));
+  PixelRect place{r.left, r.top, std::max(r.right - r.left, kMinWindowWidth),
+                  std::max(r.bottom - r.top, layout_.min_height)};
+  // Settings carried over from a larger screen must not open the window out of reach.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect room = screen->availableGeometry();
+    place = PlaceOnScreen(place, {room.x(), room.y(), room.width(), room.height()},
+                          {kMinWindowWidth, layout_.min_height});
+  }
+  setGeometry(place.left, place.top, place.width, place.height);
   switch (app_.ap.showcmd) {
     case kShowMaximized:
       showMaximized();

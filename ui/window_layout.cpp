@@ -31,4 +31,13 @@ PixelSize FitToRoom(int cx, int cy, PixelSize room) {
   return {std::max<int>(1, static_cast<int>(w)), std::max<int>(1, static_cast<int>(h))};
 }
 
+PixelRect PlaceOnScreen(PixelRect window, PixelRect screen, PixelSize minimum) {
+  PixelRect r = window;
+  r.width = std::max(std::min(r.width, screen.width), minimum.width);
+  r.height = std::max(std::min(r.height, screen.height), minimum.height);
+  r.left = std::max(std::min(r.left, screen.left + screen.width - r.width), screen.left);
+  r.top = std::max(std::min(r.top, screen.top + screen.height - r.height), screen.top);
+  return r;
+}
+
 }  // namespace orvanta::ui

@@ -31,6 +31,19 @@ PixelSize FitWindowToVideo(int cx, int cy, int x0, int y0, int window_width, int
 // The largest size of cx : cy proportions inside `room` (at least 1 x 1).
 PixelSize FitToRoom(int cx, int cy, PixelSize room);
 
+struct PixelRect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+  bool operator==(const PixelRect&) const = default;
+};
+
+// A saved window rectangle brought onto the screen it opens on: no larger than the screen
+// (never below the minimum size) and moved so that it lies on it. A rectangle that fits
+// stays as it is.
+PixelRect PlaceOnScreen(PixelRect window, PixelRect screen, PixelSize minimum);
+
 // The window's show state as the settings keep it.
 enum ShowCmd : int { kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3 };
 
