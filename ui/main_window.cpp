@@ -14,9 +14,10 @@ namespace {
 // it when it is created.
 constexpr int kInputPageRight = 316;
 
-QWidget* Page(const char* id, QWidget* parent) {
+QWidget* Page(const char* id, const char* caption, QWidget* parent) {
   auto* page = new QWidget(parent);
   page->setObjectName(QString::fromLatin1(id));
+  page->setAccessibleName(QString::fromLatin1(caption));
   return page;
 }
 
@@ -29,20 +30,21 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   left_ = new QTabWidget(this);
   left_->setObjectName(QStringLiteral("sheet_left"));
   left_->setAccessibleName(QStringLiteral("Settings"));
-  left_->addTab(Page("id131", left_), QStringLiteral("Input"));
+  left_->addTab(Page("id131", "Input", left_), QStringLiteral("Input"));
   layout_.FromInputPage(kInputPageRight);
-  left_->addTab(Page("id133", left_), QStringLiteral("Operation"));
-  left_->addTab(Page("id137", left_), QStringLiteral("Profile"));
-  left_->addTab(Page("id134", left_), QStringLiteral("DB"));
+  left_->addTab(Page("id133", "Operation", left_), QStringLiteral("Operation"));
+  left_->addTab(Page("id137", "Profile", left_), QStringLiteral("Profile"));
+  left_->addTab(Page("id134", "DB", left_), QStringLiteral("DB"));
 
   right_ = new QTabWidget(this);
   right_->setObjectName(QStringLiteral("sheet_right"));
   right_->setAccessibleName(QStringLiteral("Video"));
   live_page_ = new LivePage(app, state, right_);
+  live_page_->setAccessibleName(QStringLiteral("Live"));
   live_page_->resizing = [this] { return resizing_; };
   live_page_->fit_window = [this] { FitWindowToVideo(); };
   right_->addTab(live_page_, QStringLiteral("Live"));
-  right_->addTab(Page("id130", right_), QStringLiteral("Replay"));
+  right_->addTab(Page("id130", "Replay", right_), QStringLiteral("Replay"));
 
   setMinimumSize(kMinWindowWidth, layout_.min_height);
 }
