@@ -61,6 +61,7 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
         },
         Qt::QueuedConnection);
   };
+  station::StopSignals stop_signals([&window] { window.CloseWithoutAsking(); });
   CLiveThread thread(app, state, hooks, page);
   live = &thread;
   thread.Start();
@@ -89,7 +90,6 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   window.on_closing = [&ticks] { ticks.stop(); };
   QMetaObject::invokeMethod(
       &window, [&plan] { plan.AutorunAtStart(); }, Qt::QueuedConnection);
-  station::StopSignals stop_signals([&window] { window.CloseWithoutAsking(); });
   if (options.started) {
     QMetaObject::invokeMethod(
         &window, [&] { options.started(window); }, Qt::QueuedConnection);
