@@ -35,9 +35,12 @@ void VideoArea::resizeEvent(QResizeEvent*) {
 
 void VideoArea::OnFrame(const media::PreviewFrame& frame) {
   const QImage source(frame.pixels, frame.width, frame.height, frame.stride, QImage::Format_RGB32);
-  // Scaling here keeps the GUI thread's work to one copy of the area's size.
-  QImage scaled = source.scaled(target_width_.load(), target_height_.load(), Qt::IgnoreAspectRatio,
-                                Qt::FastTransformation);
+  // Frames come at the area's size once the preview has renegotiated; until then they
+  // are scaled here, off the GUI thread. Either way the image owns its pixels.
+  const QSize want(target_width_.load(), target_height_.load());
+  QImage scaled = source.size() == want
+                      ? source.copy()
+                      : source.scaled(want, Qt::IgnoreAspectRatio, Qt::FastTransformation);
   {
     std::lock_guard lock(mutex_);
     frame_ = std::move(scaled);

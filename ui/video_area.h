@@ -20,6 +20,10 @@ class VideoArea : public QWidget {
 
   // The video's frame size: the picture keeps these proportions.
   void SetVideoSize(int cx, int cy);
+  // The size preview frames are best delivered in (thread-safe).
+  media::PreviewSize WantedFrameSize() const {
+    return {target_width_.load(), target_height_.load()};
+  }
   // Thread-safe; called for every preview frame.
   void OnFrame(const media::PreviewFrame& frame);
   // Idle: show `image` (bottom-up rows) stretched to the picture; null shows black.

@@ -34,8 +34,10 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   CaptureHooks hooks;
   hooks.realtime_preview = true;
   hooks.make_preview_sink = [video] {
-    return media::MakePreviewSink(true,
-                                  [video](const media::PreviewFrame& f) { video->OnFrame(f); });
+    media::PreviewTarget target;
+    target.on_frame = [video](const media::PreviewFrame& f) { video->OnFrame(f); };
+    target.wanted_size = [video] { return video->WantedFrameSize(); };
+    return media::MakePreviewSink(true, std::move(target));
   };
   CLiveThread* live = nullptr;
   schedule::DetectionSchedule* timetable = nullptr;

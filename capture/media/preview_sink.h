@@ -1,7 +1,8 @@
 // The window's preview renderer: a sink that hands each shown frame to the window as
-// 32-bit BGRx pixels. It keeps the stream's pace like a synchronised sink, but converts
-// on a thread of its own behind a queue that keeps only the newest frame, so a window
-// that cannot keep up loses preview frames and never holds up detection.
+// 32-bit BGRx pixels at the size the window shows it. It keeps the stream's pace like a
+// synchronised sink, but scales and converts on a thread of its own behind a queue that
+// keeps only the newest frame, so a window that cannot keep up loses preview frames and
+// never holds up detection.
 #pragma once
 
 #include <gst/gst.h>
@@ -18,11 +19,20 @@ struct PreviewFrame {
   const uint8_t* pixels = nullptr;  // B, G, R, x; valid during the call only
 };
 
-using PreviewFrameCallback = std::function<void(const PreviewFrame& frame)>;
+struct PreviewSize {
+  int width = 0;  // 0: the stream's own size
+  int height = 0;
+};
+
+struct PreviewTarget {
+  // Each frame, on the preview's own streaming thread.
+  std::function<void(const PreviewFrame& frame)> on_frame;
+  // The size the window wants the next frames in; asked after each frame (any thread).
+  std::function<PreviewSize()> wanted_size;
+};
 
 // A floating bin with one video sink pad. `realtime` paces the stream at its clock (a
-// station); false lets it run as fast as it can. The callback runs on the preview's own
-// streaming thread. Null when an element is missing.
-GstElement* MakePreviewSink(bool realtime, PreviewFrameCallback on_frame);
+// station); false lets it run as fast as it can. Null when an element is missing.
+GstElement* MakePreviewSink(bool realtime, PreviewTarget target);
 
 }  // namespace orvanta::media
