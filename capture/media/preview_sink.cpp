@@ -2,6 +2,9 @@
 
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -12,7 +15,15 @@ struct Preview {
   PreviewTarget target;
   GstElement* size_filter = nullptr;  // owned by the bin
   PreviewSize asked;
+  bool yielding = false;
 };
+
+// The preview's thread gives way to detection when both want the processor.
+void YieldToDetection(Preview& preview) {
+  if (preview.yielding) return;
+  preview.yielding = true;
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
+}
 
 // Asks the scaler for the window's size when it has changed; the frames after the
 // renegotiation come at that size.
@@ -31,6 +42,7 @@ void FollowWantedSize(Preview& preview) {
 
 GstFlowReturn OnSample(GstAppSink* sink, gpointer data) {
   auto& preview = *static_cast<Preview*>(data);
+  YieldToDetection(preview);
   GstSample* sample = gst_app_sink_pull_sample(sink);
   if (!sample) return GST_FLOW_OK;
   GstVideoInfo info;
@@ -73,7 +85,9 @@ GstElement* MakePreviewSink(bool realtime, PreviewTarget target) {
   g_object_set(queue, "leaky", 2, "max-size-buffers", 1u, "max-size-bytes", 0u, "max-size-time",
                static_cast<guint64>(0), nullptr);
   // Scaling first: the conversion then works on the picture the window shows.
-  g_object_set(scale, "add-borders", FALSE, nullptr);
+  // Nearest neighbour and no dithering: a preview picture, not a product.
+  g_object_set(scale, "add-borders", FALSE, "method", 0, nullptr);
+  g_object_set(convert, "dither", 0, nullptr);
   GstCaps* caps = gst_caps_from_string("video/x-raw,format=BGRx");
   g_object_set(size, "caps", caps, nullptr);
   g_object_set(sink, "caps", caps, "sync", FALSE, "async", FALSE, "drop", TRUE, "max-buffers", 1u,
