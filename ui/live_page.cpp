@@ -178,7 +178,7 @@ LivePage::LivePage(AppContext& app, capture::CaptureState& state, QWidget* paren
   video_->SetVideoSize(app_.ib.cx, app_.ib.cy);
   video_->ShowIdleImage(&state_.live_image);
   LoadControls();
-  RefreshStatus(false);
+  RefreshStatus();
 }
 
 void LivePage::OnGui(std::function<void()> work) {
@@ -194,7 +194,7 @@ void LivePage::FillHooks(capture::LivePageHooks& hooks) {
     });
   };
   hooks.stop_refresh = [this] { OnGui([this] { refresh_.stop(); }); };
-  hooks.refresh_status = [this] { OnGui([this] { RefreshStatus(false); }); };
+  hooks.refresh_status = [this] { OnGui([this] { RefreshStatus(); }); };
   auto input_page = hooks.input_page_running;
   hooks.input_page_running = [this, input_page](bool running) {
     if (input_page) input_page(running);
@@ -259,7 +259,7 @@ void LivePage::LoadControls() {
   loading_ = false;
 }
 
-void LivePage::RefreshStatus(bool force) {
+void LivePage::RefreshStatus() {
   DetectionBlock& ib = app_.ib;
   StatusInputs in;
   in.rec_remain = LoadShared(ib.rec_remain);
@@ -269,17 +269,19 @@ void LivePage::RefreshStatus(bool force) {
   in.detect_on = LoadShared(ib.detect_on);
   in.deliver_errors = LoadShared(ib.deliver_errors);
   in.late_frames = LoadShared(ib.late_frames);
+  // The text is chosen again only when the state changes; the uploader's suffix is read
+  // at every drawing.
   const int code = StatusCode(in);
-  if (code == last_status_code_ && !force) {
-    status_->update();
-    return;
+  const bool changed = code != last_status_code_;
+  if (changed) {
+    last_status_code_ = code;
+    status_choice_ = ChooseStatus(in);
   }
-  last_status_code_ = code;
-  const StatusChoice choice = ChooseStatus(in);
+  const StatusChoice& choice = status_choice_;
   const std::string suffix = controller_ ? controller_->status_suffix() : std::string();
   status_->Set(QString::fromStdString(choice.text + suffix),
                QColor(choice.red, choice.green, choice.blue));
-  if (choice.plays_record_sound && app_.ap.beep) {
+  if (changed && choice.plays_record_sound && app_.ap.beep) {
     const std::string sound = FieldUtf8(app_.ap.snd);
     if (sound.empty() || !media::PlaySoundFile(sound)) QApplication::beep();
   }
@@ -287,7 +289,7 @@ void LivePage::RefreshStatus(bool force) {
 
 void LivePage::Refresh() {
   DetectionBlock& ib = app_.ib;
-  RefreshStatus(false);
+  RefreshStatus();
   hits_->setValue(std::clamp(ToCompressed(LoadShared(ib.hits)), 0, kHitsMeterMax));
   level_->setValue(std::clamp(LoadShared(ib.level), 0, 255));
   if (capture::Named(FieldUtf8(app_.ap.dv_audio_device)))

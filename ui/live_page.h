@@ -17,6 +17,7 @@
 #include "capture/capture_state.h"
 #include "capture/live_controller.h"
 #include "ui/status_strip.h"
+#include "ui/status_strip_rules.h"
 #include "ui/up_down.h"
 #include "ui/video_area.h"
 
@@ -60,7 +61,7 @@ class LivePage : public QWidget {
   void OnRec();
   void SetDsize(int value, bool rewrite_edit);
   void SetDlev(int value, bool rewrite_edit);
-  void RefreshStatus(bool force);
+  void RefreshStatus();
   void OnGui(std::function<void()> work);
 
   AppContext& app_;
@@ -85,6 +86,7 @@ class LivePage : public QWidget {
   QProgressBar* apeak_;
   QTimer refresh_;
   int last_status_code_ = -1;
+  StatusChoice status_choice_;
   int last_dlev_set_ = -1;
   int wake_ticks_ = 0;
   bool loading_ = false;

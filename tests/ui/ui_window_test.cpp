@@ -101,11 +101,19 @@ class UiWindowTest : public QObject {
     orvanta::StoreShared(s.app->ib.warmup, 0);  // the filter ends the warm-up
     s.window->live_page()->Refresh();
     QCOMPARE(s.window->live_page()->status()->text(), QStringLiteral(" Detecting "));
+    // The uploader's suffix shows at the next refresh, the state unchanged.
+    s.controller->set_status_suffix("FTP failed");
+    s.window->live_page()->Refresh();
+    QCOMPARE(s.window->live_page()->status()->text(), QStringLiteral(" Detecting FTP failed"));
     QTest::mouseClick(s.Find("id1032"), Qt::LeftButton);
     QCOMPARE(s.Buttons(), (B{true, true, false, false}));
     QCOMPARE(s.posted.back(), int(cmd::kStopGraph));
     QVERIFY(!s.window->live_page()->refresh_timer().isActive());
-    QCOMPARE(s.window->live_page()->status()->text(), QStringLiteral(" status : idle "));
+    // Only Detect and Preview clear the uploader's suffix.
+    QCOMPARE(s.window->live_page()->status()->text(), QStringLiteral(" status : idle FTP failed"));
+    QTest::mouseClick(s.Find("id1031"), Qt::LeftButton);
+    s.window->live_page()->Refresh();
+    QCOMPARE(s.window->live_page()->status()->text(), QStringLiteral(" activating "));
     QCOMPARE(s.holdoffs, 1);
   }
 
