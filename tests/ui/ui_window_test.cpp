@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "detectfilter/shared_field.h"
 #include "schedule/detection_schedule.h"
 #include "ui/main_window.h"
+#include "ui/message_boxes.h"
 
 using orvanta::AppContext;
 using orvanta::capture::CaptureState;
@@ -274,6 +276,43 @@ class UiWindowTest : public QObject {
     QCOMPARE(again.normalGeometry(), normal);
     again.showNormal();
     QTRY_COMPARE(again.geometry(), normal);
+  }
+
+  // A worker thread's report waits for the box the GUI thread shows, owned by the window.
+  void ReportFromAWorkerShowsItsBoxOnTheGuiThread() {
+    QTemporaryDir log_dir;
+    orvanta::TheApp().state.startupDir = log_dir.path().toStdString();
+    Station s;
+    s.window->ShowAtSavedPlacement();
+    QPointer<QWidget> owner(s.window.get());
+    const orvanta::MessageHandler before =
+        orvanta::SetMessageHandler(orvanta::ui::WindowMessageHandler(&owner));
+    std::atomic<int> pressed{0};
+    QString text, title;
+    QWidget* parent = nullptr;
+    int waiting_when_shown = -1;
+    // The box runs its own loop on this thread; a timer inside that loop answers it.
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      text = box->text();
+      title = box->windowTitle();
+      parent = box->parentWidget();
+      waiting_when_shown = pressed.load();
+      answer.stop();
+      box->button(QMessageBox::Ok)->click();
+    });
+    answer.start(10);
+    std::thread worker([&] { pressed = orvanta::ReportMessage("UE123: test %d", 5); });
+    QTRY_COMPARE(pressed.load(), 1);
+    worker.join();
+    QCOMPARE(text, QStringLiteral("UE123: test 5"));
+    QCOMPARE(title, QStringLiteral("Orvanta"));
+    QCOMPARE(parent, s.window.get());
+    QCOMPARE(waiting_when_shown, 0);  // the worker waited for the box
+    orvanta::SetMessageHandler(before);
+    orvanta::TheApp().state.startupDir.clear();
   }
 
   // Screen readers and outside checks find every control by its caption or label.
