@@ -102,12 +102,13 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
 
   // Reports from here on go to the log: the GUI thread no longer shows boxes while it
   // waits for the live thread.
-  SetMessageHandler(before);
+  SetMessageHandler(HeadlessMessageHandler());
   thread.Post(capture::kShutdown);
   app.state.saveAsTemplate = 0;
   SaveSettings(app);
   thread.Wait();
   live = nullptr;
+  SetMessageHandler(before);
   return app.state.graph_error != 0 ? 1 : 0;
 }
 
