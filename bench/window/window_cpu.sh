@@ -5,6 +5,9 @@
 # clips' time logs (the largest gap between frames and the late-frame count of each record).
 #
 #   bench/window/window_cpu.sh [WIDTH HEIGHT FPS SECONDS]   (BUILD_DIR as for the build)
+#
+# HEADLESS=1 runs the same without the window (zavip --headless), as the baseline for the
+# time logs on a busy machine.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 width=${1:-2560} height=${2:-1440} fps=${3:-30} seconds=${4:-20}
@@ -21,7 +24,7 @@ mkdir -p "$work/clips"
 window=$((seconds - 8))
 cat >"$work/run.sh" <<SH
 cd "$work"
-"$bin/zavip" S.zvi >zavip.log 2>&1 &
+"$bin/zavip" ${HEADLESS:+--headless} S.zvi >zavip.log 2>&1 &
 p=\$!
 sleep 4
 ticks() { awk '{print \$14+\$15}' "\$1"; }
@@ -29,8 +32,9 @@ preview() { for t in /proc/\$p/task/*; do [ "\$(cat \$t/comm)" = preview:src ] &
 g0=\$(ticks /proc/\$p/task/\$p/stat); v0=\$(preview); t0=\$(date +%s.%N)
 sleep $window
 g1=\$(ticks /proc/\$p/task/\$p/stat); v1=\$(preview); t1=\$(date +%s.%N)
+sleep 7  # the file's last clip ends with the file
 for t in /proc/\$p/task/*; do echo "  \$(cat \$t/comm 2>/dev/null) \$(ticks \$t/stat 2>/dev/null)"; done | sort -k2 -n -r | head -6
-kill -TERM \$p; wait \$p
+kill -TERM \$p 2>/dev/null; wait \$p
 hz=\$(getconf CLK_TCK)
 awk -v g=\$((g1 - g0)) -v v=\$((v1 - v0)) -v s="\$(echo "\$t1 - \$t0" | bc)" -v hz=\$hz 'BEGIN {
   printf "over %.1f s of video: GUI thread %.1f ms CPU per second, preview thread %.1f ms\n",
