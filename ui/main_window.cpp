@@ -1,5 +1,6 @@
 #include "ui/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -112,6 +113,10 @@ void MainWindow::FitWindowToVideo() {
 
 void MainWindow::CloseWithoutAsking() {
   closing_without_asking_ = true;
+  // An unattended station must end even when a message waits for a user who is not there.
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (!modal->close()) break;
+  }
   close();
 }
 
@@ -122,7 +127,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
                     QStringLiteral("OrvantaIP is running  QUIT?"),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     ask.setObjectName(QStringLiteral("quit_prompt"));
-    if (ask.exec() != QMessageBox::Ok) {
+    // A signal to end that comes while the question waits closes the window all the same.
+    if (ask.exec() != QMessageBox::Ok && !closing_without_asking_) {
       event->ignore();
       return;
     }

@@ -30,7 +30,8 @@ class MainWindow : public QWidget {
   void StorePlacement();
   // "1:N": the window fits the video at one, two or half its pixel size.
   void FitWindowToVideo();
-  // Closes without asking (a signal to end, the system shutting down).
+  // Closes without asking (a signal to end, the system shutting down); open message boxes
+  // are closed first.
   void CloseWithoutAsking();
 
   // Runs as the window closes, before the placement is stored: the owner stops the

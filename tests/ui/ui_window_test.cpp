@@ -250,6 +250,34 @@ class UiWindowTest : public QObject {
     QVERIFY(!r.window->live_page()->refresh_timer().isActive());
   }
 
+  // A signal to end closes the window while detecting and while a message waits.
+  void CloseWithoutAskingEndsOpenBoxes() {
+    Station s;
+    s.window->ShowAtSavedPlacement();
+    QTest::mouseClick(s.Find("id1030"), Qt::LeftButton);
+    QPointer<QWidget> owner(s.window.get());
+    const orvanta::MessageHandler before =
+        orvanta::SetMessageHandler(orvanta::ui::WindowMessageHandler(&owner));
+    QTimer::singleShot(50, s.window.get(), [&] { s.window->CloseWithoutAsking(); });
+    QTemporaryDir log_dir;
+    orvanta::TheApp().state.startupDir = log_dir.path().toStdString();
+    orvanta::ReportMessage("UM999: waiting");  // returns once the box is closed
+    orvanta::SetMessageHandler(before);
+    orvanta::TheApp().state.startupDir.clear();
+    QVERIFY(!s.window->isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
+
+    // The signal comes while the quit question waits.
+    Station t;
+    t.window->ShowAtSavedPlacement();
+    QTest::mouseClick(t.Find("id1030"), Qt::LeftButton);
+    QTimer::singleShot(50, t.window.get(), [&] { t.window->CloseWithoutAsking(); });
+    t.window->close();
+    QVERIFY(!t.window->isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(!t.window->live_page()->refresh_timer().isActive());
+  }
+
   void EscapeDoesNotClose() {
     Station s;
     s.window->ShowAtSavedPlacement();
