@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/messages.h"
+#include "capture/filter_check.h"
 #include "capture/host_sizing.h"
 #include "capture/live_graph.h"
 #include "capture/live_graph_steps.h"
@@ -18,13 +19,8 @@ namespace {
 // build puts it) and the element made again.
 GstElement* MakeDetectionFilter(const std::string& startup_dir) {
   GstElement* filter = gst_element_factory_make(kDetectFilterFactory, nullptr);
-  if (filter) return filter;
-  char exe[4096] = {};
-  const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-  std::string exe_dir = n > 0 ? std::string(exe, static_cast<size_t>(n)) : std::string();
-  exe_dir = exe_dir.substr(0, exe_dir.rfind('/'));
-  for (const std::string& dir : {startup_dir, exe_dir}) {
-    if (filter || dir.empty()) continue;
+  for (const std::string& dir : PluginFolders(startup_dir)) {
+    if (filter) break;
     const std::string path = dir + "/" + kDetectFilterLibrary;
     GstPlugin* plugin = gst_plugin_load_file(path.c_str(), nullptr);
     if (plugin) {

@@ -8,7 +8,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-libav gstreamer1.0-plugins-ugly gstreamer1.0-plugins-base-apps
   libcurl4-openssl-dev libturbojpeg0-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libgstrtspserver-1.0-dev python3-pyftpdlib xvfb imagemagick
+  libgstrtspserver-1.0-dev python3-pyftpdlib xvfb xauth imagemagick
   clang libclang-rt-14-dev
   dbus-daemon libglib2.0-bin systemd dpkg-dev
 )

@@ -1,13 +1,8 @@
 #include "station/headless_station.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
-#include <csignal>
 
 #include "app/font_size.h"
 #include "capture/live_controller.h"
@@ -15,6 +10,7 @@
 #include "products/ftp_upload.h"
 #include "schedule/detection_schedule.h"
 #include "station/station_actions.h"
+#include "station/stop_signals.h"
 
 namespace orvanta::station {
 namespace {
@@ -26,29 +22,13 @@ using capture::LiveController;
 using capture::LiveGraph;
 using capture::LivePageHooks;
 
-int stop_pipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  RequestHeadlessStop();
-}
-
 }  // namespace
 
 void RequestHeadlessStop() {
-  if (stop_pipe[1] >= 0) {
-    const char c = 's';
-    [[maybe_unused]] ssize_t n = ::write(stop_pipe[1], &c, 1);
-  }
+  StopSignals::Request();
 }
 
 int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptions& options) {
-  if (stop_pipe[0] < 0 && ::pipe2(stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-
   QCoreApplication* qapp = QCoreApplication::instance();
   CaptureHooks hooks;
   hooks.realtime_preview = true;
@@ -74,6 +54,7 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
     if (ending.exchange(true)) return;
     qapp->quit();
   };
+  StopSignals stop_signals(end_run);
   // A stop that leaves the page idle ends the run: a file source has ended, the graph
   // failed, or no new recording could be started. The page is looked at once the live
   // thread has handled what the stop posted (a camera reopened after a clip goes through
@@ -110,14 +91,6 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
     hooks.graph_built = [user](LiveGraph& graph) { user(graph); };
   }
   thread.Start();
-
-  QSocketNotifier notifier(stop_pipe[0], QSocketNotifier::Read);
-  QObject::connect(&notifier, &QSocketNotifier::activated, qapp, [&] {
-    char buf[16];
-    while (::read(stop_pipe[0], buf, sizeof buf) > 0) {
-    }
-    end_run();
-  });
 
   schedule::ScheduleActions actions;
   actions.live_state = [&page] { return page.live_state(); };

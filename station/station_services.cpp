@@ -25,15 +25,28 @@ StationStatus StationServices::ReadStatus() const {
   return status;
 }
 
+void StationServices::FollowFinishedClips(capture::CaptureHooks& hooks) {
+  hooks.clip_finished = [this, before = std::move(hooks.clip_finished)](
+                            const std::string& path, const capture::FinishedClip& clip) {
+    if (before) before(path, clip);
+    std::lock_guard lock(last_clip_mutex_);
+    last_clip_ = path;
+  };
+}
+
+void StationServices::AttachWindow(capture::CaptureHooks& hooks,
+                                   const capture::LiveController& page) {
+  FollowFinishedClips(hooks);
+  page_ = &page;
+  status_service_ = std::make_unique<StatusService>(
+      [this] { return ReadStatus(); },
+      [](const std::string& line) { LogLine(LogPriority::kNotice, line); });
+}
+
 void StationServices::Attach(HeadlessOptions& options) {
   options.customize = [this, before = std::move(options.customize)](capture::CaptureHooks& hooks) {
     if (before) before(hooks);
-    hooks.clip_finished = [this, before = std::move(hooks.clip_finished)](
-                              const std::string& path, const capture::FinishedClip& clip) {
-      if (before) before(path, clip);
-      std::lock_guard lock(last_clip_mutex_);
-      last_clip_ = path;
-    };
+    FollowFinishedClips(hooks);
   };
   options.graph_built = [this, before = std::move(options.graph_built)](capture::LiveGraph& g) {
     CountFilterFrames(g, filter_frames_);

@@ -28,10 +28,15 @@ class StationServices {
 
   // Adds its hooks to the options (after those already there).
   void Attach(HeadlessOptions& options);
+  // The window's share: the status query only (a desktop login has no service manager
+  // watching it), the last finished clip taken through the capture hooks.
+  void AttachWindow(capture::CaptureHooks& hooks, const capture::LiveController& page);
 
   StationStatus ReadStatus() const;
 
  private:
+  void FollowFinishedClips(capture::CaptureHooks& hooks);
+
   AppContext& app_;
   std::atomic<uint64_t> filter_frames_{0};
   mutable std::mutex last_clip_mutex_;  // written on the live thread

@@ -1,19 +1,25 @@
-// zavip: the station program. "--headless" runs it without a window: start-up, then
-// detection at once, until SIGINT or SIGTERM (or the end of a file source).
+// zavip: the station program. It opens the main window; "--headless" runs it without a
+// window: start-up, then detection at once, until SIGINT or SIGTERM (or the end of a file
+// source).
 #include <gst/gst.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/app_params.h"
 #include "app/messages.h"
 #include "app/startup.h"
 #include "capture/capture_state.h"
+#include "capture/filter_check.h"
 #include "capture/media/cnv2yu_element.h"
 #include "station/headless_station.h"
 #include "station/station_services.h"
+#include "ui/message_boxes.h"
+#include "ui/window_station.h"
 
 int main(int argc, char** argv) {
   bool headless = false;
@@ -27,12 +33,14 @@ int main(int argc, char** argv) {
     if (!command_line.empty()) command_line += ' ';
     command_line += arg;  // one path, spaces included
   }
-  if (!headless) {
-    std::fprintf(stderr, "zavip: this build has no window; running as with --headless\n");
-  }
   gst_init(&argc, &argv);
   int qt_argc = 1;
-  QCoreApplication qapp(qt_argc, argv);
+  std::unique_ptr<QCoreApplication> qapp;
+  if (headless) {
+    qapp = std::make_unique<QCoreApplication>(qt_argc, argv);
+  } else {
+    qapp = std::make_unique<QApplication>(qt_argc, argv);
+  }
 
   char cwd[4096] = {};
   if (!::getcwd(cwd, sizeof cwd - 1)) return 1;
@@ -40,12 +48,19 @@ int main(int argc, char** argv) {
   auto lock = orvanta::InstanceLock::Acquire(cwd);
   if (!lock) return 0;
   orvanta::AppContext& app = orvanta::TheApp();
-  orvanta::SetMessageHandler(orvanta::HeadlessMessageHandler());
+  if (headless) {
+    orvanta::SetMessageHandler(orvanta::HeadlessMessageHandler());
+  } else {
+    // Boxes without an owner until the main window exists.
+    orvanta::SetMessageHandler(orvanta::ui::WindowMessageHandler(nullptr));
+    if (!orvanta::capture::CheckFilterPlugins(cwd)) return 0;
+  }
   orvanta::StartUpSettings(app, command_line);
   orvanta::media::RegisterCnv2yu();
 
   orvanta::capture::CaptureState state;
   state.live_image.Resize(app.ib.cx, app.ib.cy);
+  if (!headless) return orvanta::ui::RunWindowStation(app, state);
   // The status query and, under a service manager, readiness and the watchdog.
   orvanta::station::StationServices services(app);
   orvanta::station::HeadlessOptions options;
