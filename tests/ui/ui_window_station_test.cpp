@@ -125,6 +125,7 @@ class UiWindowStationTest : public QObject {
     QImage shown;
     QRect window_rect;
     bool clip_seen = false;
+    QString status_answer;
     orvanta::ui::WindowStationOptions options;
     options.started = [&](orvanta::ui::MainWindow& window) {
       auto* poll = new QTimer(&window);
@@ -140,12 +141,26 @@ class UiWindowStationTest : public QObject {
         if ((clip_seen && !shown.isNull()) || waited->elapsed() > 40000) {
           poll->stop();
           delete waited;
-          ::kill(::getpid(), SIGTERM);
+          // The status query on the session bus, answered while the window runs (the tool
+          // runs beside the event loop that serves the query), then the stop.
+          auto* status = new QProcess(&window);
+          QObject::connect(status, &QProcess::finished, &window, [&, status] {
+            status_answer = QString::fromUtf8(status->readAllStandardOutput());
+            ::kill(::getpid(), SIGTERM);
+          });
+          status->start(kTool, {"status"});
         }
       });
       poll->start(100);
     };
     QCOMPARE(orvanta::ui::RunWindowStation(app, state, options), 0);
+
+    // The window answered the status query while detecting.
+    qInfo("status: %s", qPrintable(status_answer.simplified()));
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS")) {
+      QVERIFY2(status_answer.contains("live detecting"), qPrintable(status_answer));
+      QVERIFY2(status_answer.contains("level "), qPrintable(status_answer));
+    }
 
     // The sky was in the video area.
     QVERIFY(!shown.isNull());
