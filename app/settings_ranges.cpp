@@ -102,7 +102,7 @@ const KeyRange kRanges[] = {
     {"AP.sd[1].h2", kHour},
     {"AP.sd[1].m2", kMinute},
     {"AP.sd[1].o2", kSunOffset},
-    {"AP.limit_MB", {0, 1 << 30}},  // MiB: up to a petabyte
+    {"AP.limit_MB", {0, 2147483647}},  // MiB
     {"AP.limit_stop", kFlag},
     {"AP.limit_delday", kFlag},
     {"AP.leavelong", kFlag},

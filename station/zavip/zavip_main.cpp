@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "app/app_params.h"
@@ -14,7 +16,8 @@
 #include "capture/media/cnv2yu_element.h"
 #include "station/headless_station.h"
 
-int main(int argc, char** argv) {
+namespace {
+int RunStation(int argc, char** argv) {
   bool headless = false;
   std::string command_line;
   for (int i = 1; i < argc; ++i) {
@@ -46,4 +49,18 @@ int main(int argc, char** argv) {
   orvanta::capture::CaptureState state;
   state.live_image.Resize(app.ib.cx, app.ib.cy);
   return orvanta::station::RunHeadlessStation(app, state, {});
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Settings are checked before anything is sized from them; should memory still run out,
+  // the station says so plainly and fails instead of aborting.
+  try {
+    return RunStation(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "zavip: out of memory; the station stops\n");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zavip: stopped: %s\n", e.what());
+  }
+  return 1;
 }
