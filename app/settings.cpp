@@ -8,6 +8,7 @@
 #include "app/scramble.h"
 #include "app/settings_file.h"
 #include "app/settings_keys.h"
+#include "app/settings_ranges.h"
 #include "app/text_utf.h"
 #include "app/timezone.h"
 #include "app/user_dirs.h"
@@ -277,6 +278,13 @@ void ApplyLoadedImage(AppContext& app) {
   AppParams& ap = app.ap;
   for (auto keys : {MainKeys(), GroupKeys()}) {
     for (const SettingsKey& key : keys) ReadKey(app, key);
+  }
+  // A value no part of the station can work with (a hand-edited or damaged file) is put
+  // back to its default; the rest of the file stands.
+  const std::string replaced = ReplaceOutOfRange(app);
+  if (!replaced.empty()) {
+    ReportMessage("UE0107: %s holds values out of range: %s", app.state.settingsFileName.c_str(),
+                  replaced.c_str());
   }
   app.state.forcc_index = FormatIndex(ap.forcc);
   // A password scrambled under another file's install date cannot be read:

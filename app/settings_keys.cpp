@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/scramble.h"
+#include "app/settings_ranges.h"
 #include "app/text_utf.h"
 
 namespace orvanta {
@@ -257,6 +258,15 @@ std::string FormatValue(AppContext& app, const SettingsKey& key) {
   }
 }
 
+namespace {
+bool RefuseOutOfRange(const SettingsKey& key, double value, std::string_view text,
+                      std::string* error) {
+  if (InRange(key, value)) return false;
+  *error = std::string(key.name) + " must be " + RangeText(key) + ", not " + std::string(text);
+  return true;
+}
+}  // namespace
+
 bool ParseValue(AppContext& app, const SettingsKey& key, std::string_view text,
                 std::string* error) {
   const char* first = text.data();
@@ -269,6 +279,7 @@ bool ParseValue(AppContext& app, const SettingsKey& key, std::string_view text,
         *error = "not a 32-bit integer: " + std::string(text);
         return false;
       }
+      if (RefuseOutOfRange(key, value, text, error)) return false;
       key.Int(app) = value;
       return true;
     }
@@ -279,6 +290,7 @@ bool ParseValue(AppContext& app, const SettingsKey& key, std::string_view text,
         *error = "not a finite number: " + std::string(text);
         return false;
       }
+      if (RefuseOutOfRange(key, value, text, error)) return false;
       key.Double(app) = value;
       return true;
     }

@@ -55,7 +55,8 @@ const SettingsKey* FindSettingsKey(std::string_view name);
 // that reads back to the same double, UTF-8 texts (scrambled ones plain).
 std::string FormatValue(AppContext& app, const SettingsKey& key);
 // Parses and stores a value; false with a reason when it is not a valid
-// value of the key or would not load back (too long for its record).
+// value of the key (a number outside the key's range among them) or would
+// not load back (too long for its record).
 bool ParseValue(AppContext& app, const SettingsKey& key, std::string_view text, std::string* error);
 
 // Length in bytes of the text record holding `units` UTF-16 units.

@@ -1,7 +1,9 @@
 #include "capture/host_sizing.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "app/settings_ranges.h"
 #include "detectfilter/pixel_format.h"
 
 namespace orvanta::capture {
@@ -17,18 +19,33 @@ bool AveragingWeights(int smspeed, int32_t* keep, int32_t* take) {
 
 HostSizing SizeHostBuffers(const DetectionBlock& block, bool audio, int smspeed) {
   HostSizing s;
+  // Everything is counted in 64 bits and refused before a byte is allocated: a block out of
+  // range (a page, a tool) must end in a message, never in an overflow or a huge allocation.
+  if (!FrameSizeTaken(block.cx, block.cy)) {
+    s.refusal = "UE0108: " + FrameSizeRefusal(block.cx, block.cy);
+    return s;
+  }
   const int64_t area = static_cast<int64_t>(block.cx) * block.cy;
   s.pixels = static_cast<int32_t>((area + 3) / 4 * 4);
   s.frame_bytes = FrameBytes(PixelFormatOfGuid(block.host_subtype), s.pixels);
-  s.ring_count = block.fs_head + block.fs_diff + block.dmin + 15;
+  const int64_t ring = int64_t{block.fs_head} + block.fs_diff + block.dmin + 15;
+  s.ring_count = static_cast<int32_t>(std::clamp<int64_t>(ring, 0, kRingMax));
   char text[160];
-  if (s.ring_count >= kRingMax) {
-    std::snprintf(text, sizeof text, "UM013: Insufficient memory , too big frame space %d",
-                  s.ring_count);
+  if (ring >= kRingMax) {
+    std::snprintf(text, sizeof text, "UM013: Insufficient memory , too big frame space %lld",
+                  static_cast<long long>(ring));
     s.refusal = text;
     return s;
   }
-  if (s.ring_count * s.frame_bytes > kRingBytesLimit) {
+  if (block.fs_head < 0 || block.fs_diff < 1 || block.dmin < 1) {
+    std::snprintf(text, sizeof text,
+                  "UM013: Head %d, Diff %d and Min(frm) %d cannot make a frame space: Head must "
+                  "be 0 or more, Diff and Min(frm) 1 or more",
+                  block.fs_head, block.fs_diff, block.dmin);
+    s.refusal = text;
+    return s;
+  }
+  if (ring * s.frame_bytes > kRingBytesLimit) {
     s.refusal = "UM313: Memory space limit. Please reduce Head or Frame size Xi Yi";
     return s;
   }

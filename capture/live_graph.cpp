@@ -232,8 +232,9 @@ void LiveGraph::HandleGraphEvents() {
         ReportGraphError(event.param1, 351);
       } else {
         StopAction();
-        ReportMessage("UE042: Playback ERRORABORT - 0x%08lx). Aborting...\r\n",
-                      static_cast<unsigned long>(static_cast<uint32_t>(event.param1)));
+        ReportMessage("UE042: Playback ERRORABORT (0x%08lx: %s). Aborting...\r\n",
+                      static_cast<unsigned long>(static_cast<uint32_t>(event.param1)),
+                      ResultMessage(static_cast<media::Result>(event.param1)).c_str());
       }
       if (hooks_.graph_failed) hooks_.graph_failed();
       return;

@@ -32,7 +32,7 @@ int RunClipName(const std::vector<std::string>& args) {
                       settings.create_dirs = true;
                     } else if (option == "--time") {
                       const std::optional<int64_t> ms = ParseClockTime(value);
-                      if (!ms) return "--time: not a time YYYY-MM-DD HH:MM:SS: " + value;
+                      if (!ms) return "--time " + value + " is not " + kClockTimeForm;
                       t = *ms / 1000;
                       have_time = true;
                     } else if (option == "--db") {

@@ -23,6 +23,7 @@
 
 #include "app/app_params.h"
 #include "app/messages.h"
+#include "app/settings_ranges.h"
 #include "app/text_utf.h"
 #include "capture/capture_state.h"
 #include "capture/finished_clip.h"
@@ -225,6 +226,8 @@ int RunDetect(const std::vector<std::string>& args) {
   VideoFacts video;
   std::string error;
   if (!Discover(source, &video, &error)) return Fail("cannot decode " + source + ": " + error);
+  if (!FrameSizeTaken(video.width, video.height))
+    return Fail(source + ": " + FrameSizeRefusal(video.width, video.height));
 
   AppContext& app = TheApp();
   SetDefaults(app);
@@ -255,7 +258,7 @@ int RunDetect(const std::vector<std::string>& args) {
   int64_t start_ms = 0;
   if (!start.empty()) {
     const std::optional<int64_t> parsed = ParseClockTime(start);
-    if (!parsed) return Fail("cannot read the start time " + start);
+    if (!parsed) return Fail("--start " + start + " is not " + kClockTimeForm);
     start_ms = *parsed;
   } else {
     // The file's modification time on the frame clock.

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/settings_ranges.h"
 #include "detectfilter/pixel_format.h"
 #include "tools/skysim/sky_simulator.h"
 #include "tools/tool_args.h"
@@ -24,8 +25,10 @@
 namespace orvanta::tool {
 namespace {
 
+// The video is written as uncompressed AVI, which holds frames of 16 to 4096 pixels each way.
 constexpr const char* kUsage =
-    "simulate --out FILE.avi [--truth FILE.json] [--width W] [--height H] [--fps F] "
+    "simulate --out FILE.avi [--truth FILE.json] [--width W] [--height H] (even, 16 to 4096) "
+    "[--fps F] "
     "[--seconds S] [--seed N] [--scenario quiet|twinkle|traffic|rough] "
     "[--format YUY2|I420|GRAY8] [--settle S]";
 
@@ -52,7 +55,10 @@ bool ParseArgs(const std::vector<std::string>& args, SimulateArgs& a, std::strin
     } else if (key == "--format") {
       ok = skysim::ParsePixelFormat(value, a.format);
     } else if (key == "--width" || key == "--height") {
-      ok = ParseInt(value, n) && n > 0 && n <= 8192;
+      if (!ParseInt(value, n)) return "invalid value for " + key + ": " + value;
+      if (n < kMinFrameSide || n > kMaxFrameSide || n % 2 != 0)
+        return key + " " + value + " is not taken: the AVI holds even sizes of " +
+               std::to_string(kMinFrameSide) + " to " + std::to_string(kMaxFrameSide) + " pixels";
       (key == "--width" ? a.sky.width : a.sky.height) = static_cast<int>(n);
     } else if (key == "--seed") {
       ok = ParseInt(value, n) && n >= 0;

@@ -38,5 +38,9 @@ std::optional<Date> ParseDate(std::string_view text);
 // "YYYY-MM-DD HH:MM:SS" (or 'T' between date and time), seconds with an optional fraction,
 // from 1970 on: the frame clock's reading in milliseconds.
 std::optional<int64_t> ParseClockTime(std::string_view text);
+// What ParseClockTime takes, in the words of a refusal.
+inline constexpr const char* kClockTimeForm =
+    "a real date and time from 1970-01-01 00:00:00 to 9999-12-31 23:59:59, written "
+    "YYYY-MM-DDTHH:MM:SS (a space may stand for the T, the seconds may have a fraction)";
 
 }  // namespace orvanta::tool

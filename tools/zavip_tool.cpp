@@ -1,6 +1,8 @@
 // zavip-tool: the station's pure cores from the command line.
 #include <cstdio>
+#include <exception>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -35,5 +37,12 @@ int main(int argc, char** argv) {
   auto it = Commands().find(argv[1]);
   if (it == Commands().end()) return Usage();
   std::vector<std::string> args(argv + 2, argv + argc);
-  return it->second.run(args);
+  // A command that runs out of memory says so and fails; it never aborts with a core.
+  try {
+    return it->second.run(args);
+  } catch (const std::bad_alloc&) {
+    return Fail("out of memory");
+  } catch (const std::exception& e) {
+    return Fail(std::string("stopped: ") + e.what());
+  }
 }

@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "app/app_params.h"
@@ -21,7 +23,8 @@
 #include "ui/message_boxes.h"
 #include "ui/window_station.h"
 
-int main(int argc, char** argv) {
+namespace {
+int RunStation(int argc, char** argv) {
   bool headless = false;
   std::string command_line;
   for (int i = 1; i < argc; ++i) {
@@ -66,4 +69,18 @@ int main(int argc, char** argv) {
   orvanta::station::HeadlessOptions options;
   services.Attach(options);
   return orvanta::station::RunHeadlessStation(app, state, options);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Settings are checked before anything is sized from them; should memory still run out,
+  // the station says so plainly and fails instead of aborting.
+  try {
+    return RunStation(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "zavip: out of memory; the station stops\n");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zavip: stopped: %s\n", e.what());
+  }
+  return 1;
 }

@@ -164,6 +164,40 @@ TEST_F(ToolTest, UsageAndFileErrors) {
   EXPECT_EQ(ReadBytes(dir_ / "F.zvi"), before);
 }
 
+TEST_F(ToolTest, SetRefusesValuesOutsideTheKeysRange) {
+  ASSERT_EQ(Tool({"settings", "defaults", "F.zvi"}).status, 0);
+  const std::string before = ReadBytes(dir_ / "F.zvi");
+  struct Case {
+    const char* assignment;
+    const char* message;  // empty: taken
+  };
+  for (const Case& c : {
+           Case{"IF.cx=-2", "IF.cx must be 16 to 4096, not -2"},
+           Case{"IF.cy=935059926", "IF.cy must be 16 to 4096, not 935059926"},
+           Case{"IF.cx=40000", "IF.cx must be 16 to 4096, not 40000"},
+           Case{"IF.fs_head=-5", "IF.fs_head must be 0 to 480, not -5"},
+           Case{"IF.fs_head=2147483647", "IF.fs_head must be 0 to 480, not 2147483647"},
+           Case{"IF.dsize=0", "IF.dsize must be 1 to 21500, not 0"},
+           Case{"IF.fs_diff=-1", "IF.fs_diff must be 1 to 480, not -1"},
+           Case{"IF.dmin=2147483647", "IF.dmin must be 1 to 480, not 2147483647"},
+           Case{"AP.lat=90.5", "AP.lat must be -90 to 90, not 90.5"},
+           Case{"IF.fps=-25", "IF.fps must be 0 to 1000, not -25"},
+       }) {
+    SCOPED_TRACE(c.assignment);
+    const ToolRun run = Tool({"settings", "set", "F.zvi", "IF.dlev=60", c.assignment});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, std::string("zavip-tool: ") + c.message + "\n");
+    EXPECT_EQ(ReadBytes(dir_ / "F.zvi"), before);
+  }
+  // The limits themselves are taken.
+  ASSERT_EQ(Tool({"settings", "set", "F.zvi", "IF.cx=4096", "IF.cy=16", "IF.fs_head=0",
+                  "IF.dmin=480", "AP.lat=-90"})
+                .status,
+            0);
+  EXPECT_EQ(Tool({"settings", "get", "F.zvi", "IF.cx"}).out, "4096\n");
+  EXPECT_EQ(Tool({"settings", "get", "F.zvi", "IF.dmin"}).out, "480\n");
+}
+
 TEST_F(ToolTest, FatalLoadErrorsEndLikeTheProgram) {
   const std::string file =
       Record("VERSION", IntValue(501)) + Record("IF.cid", Utf16Value(u"ABCDEF"));  // L = 16 > 8

@@ -52,6 +52,45 @@ TEST(HostSizing, TwoGigabyteRingIsRefused) {
             "UM313: Memory space limit. Please reduce Head or Frame size Xi Yi");
 }
 
+// A block out of range (set by a page or a tool, not by a file) is refused with a message,
+// counted without overflow, before anything is allocated.
+TEST(HostSizing, BlocksOutOfRangeAreRefusedBeforeAllocating) {
+  struct Case {
+    int cx, cy, fs_head, fs_diff, dmin;
+    const char* refusal;
+  } cases[] = {
+      {-2, 1440, 20, 1, 2,
+       "UE0108: the frame size -2 x 1440 is not taken: width and height must each be 16 to 4096 "
+       "pixels"},
+      {2560, 935059926, 20, 1, 2,
+       "UE0108: the frame size 2560 x 935059926 is not taken: width and height must each be 16 "
+       "to 4096 pixels"},
+      {40000, 40000, 20, 1, 2,
+       "UE0108: the frame size 40000 x 40000 is not taken: width and height must each be 16 to "
+       "4096 pixels"},
+      {640, 480, 2147483647, 1, 2, "UM013: Insufficient memory , too big frame space 2147483665"},
+      {640, 480, 20, 1, 2147483647, "UM013: Insufficient memory , too big frame space 2147483683"},
+      {640, 480, -5, 1, 2,
+       "UM013: Head -5, Diff 1 and Min(frm) 2 cannot make a frame space: Head must be 0 or more, "
+       "Diff and Min(frm) 1 or more"},
+      {640, 480, 20, -1, 2,
+       "UM013: Head 20, Diff -1 and Min(frm) 2 cannot make a frame space: Head must be 0 or more, "
+       "Diff and Min(frm) 1 or more"},
+      {4096, 4096, 400, 1, 2, "UM313: Memory space limit. Please reduce Head or Frame size Xi Yi"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.refusal);
+    DetectionBlock b = SizedBlock(c.cx, c.cy, PixelFormat::YUY2);
+    b.fs_head = c.fs_head;
+    b.fs_diff = c.fs_diff;
+    b.dmin = c.dmin;
+    const HostSizing s = SizeHostBuffers(b, true, 2);
+    EXPECT_EQ(s.refusal, c.refusal);
+    EXPECT_GE(s.ring_count, 0);
+    EXPECT_LE(s.ring_count, kRingMax);
+  }
+}
+
 TEST(HostSizing, FrameBytesBandsAudioAndWarmup) {
   struct Case {
     int cx, cy;
