@@ -143,13 +143,27 @@ void ReplayEngine::Command(int command, int64_t value) {
     case kReplayStepBack:
       rb_.field_step = 0;
       if (!Ensure()) break;
-      ReadPositionForStep();
-      previous = rb_.replay_pos;
-      if (command == kReplayStepForward)
-        StepForward(rb_, app_.ap.bbf);
-      else
-        StepBack(rb_, app_.ap.bbf);
-      FinishMove(previous);
+      {
+        const bool at_chosen = state_ == kPausedAtChosen && graph_.shown_frame() >= 0;
+        ReadPositionForStep();
+        previous = rb_.replay_pos;
+        if (command == kReplayStepForward)
+          StepForward(rb_, app_.ap.bbf);
+        else
+          StepBack(rb_, app_.ap.bbf);
+        // On to the next frame from a frame the engine chose: the frame that follows is
+        // already decoded, so no seek (which decodes an encoded clip again from its last key
+        // frame) is needed.
+        const bool next_frame =
+            rb_.replay_pos == previous + rb_.frame_time &&
+            rb_.replay_pos == ClampToClip(rb_.replay_pos, graph_.duration(), rb_.frame_time);
+        if (at_chosen && next_frame && graph_.StepToNextFrame()) {
+          if (hooks_.set_slider) hooks_.set_slider(rb_.replay_pos / 10000);
+          state_ = kPausedAtChosen;
+        } else {
+          FinishMove(previous);
+        }
+      }
       break;
     case kReplaySeek:
       rb_.field_step = 0;

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "capture/media/media_seeking.h"
 #include "capture/media/plugin_element.h"
@@ -136,6 +138,20 @@ media::Result ReplayGraph::Pause() {
 
 media::Result ReplayGraph::SeekTo(int64_t position) {
   return graph_ ? media::SeekTo(*graph_, position) : media::kWrongState;
+}
+
+bool ReplayGraph::StepToNextFrame() {
+  if (!graph_) return false;
+  const int64_t before = shown_->load();
+  if (before < 0 || media::Failed(media::StepFrames(*graph_, 1))) return false;
+  // The frame is through the filter (its snapshot written) before the picture takes it; the
+  // picture then holds it as after a seek.
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (shown_->load() == before) {
+    if (std::chrono::steady_clock::now() > limit) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return media::Succeeded(media::WaitPaused(*graph_)) && shown_->load() > before;
 }
 
 int64_t ReplayGraph::Position() {

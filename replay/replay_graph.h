@@ -53,6 +53,9 @@ class ReplayGraph {
   media::Result Run();
   media::Result Pause();
   media::Result SeekTo(int64_t position);
+  // The next frame into the picture without a seek (nothing decoded twice); false when no
+  // new frame came (the clip has ended), and the graph is then left to a seek.
+  bool StepToNextFrame();
   int64_t Position();  // 100-ns; 0 when unknown
   int64_t duration() const { return duration_; }
   // The start (100-ns) of the frame the picture was given last since the last seek; -1 when

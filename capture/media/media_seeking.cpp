@@ -30,6 +30,18 @@ Result SeekTo(Graph& graph, int64_t position, int timeout_ms) {
   return Settle(graph, timeout_ms);
 }
 
+Result StepFrames(Graph& graph, int frames) {
+  if (frames <= 0) return kInvalidArg;
+  const bool sent = gst_element_send_event(
+      graph.pipeline(),
+      gst_event_new_step(GST_FORMAT_BUFFERS, static_cast<guint64>(frames), 1.0, TRUE, FALSE));
+  return sent ? kOk : kFail;
+}
+
+Result WaitPaused(Graph& graph, int timeout_ms) {
+  return Settle(graph, timeout_ms);
+}
+
 bool GetPosition(Graph& graph, int64_t* position) {
   gint64 ns = 0;
   if (!gst_element_query_position(graph.pipeline(), GST_FORMAT_TIME, &ns) || ns < 0) return false;
