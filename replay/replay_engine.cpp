@@ -44,6 +44,7 @@ bool ReplayEngine::Build() {
   setup.rgb_only = rb_.deinterace != 0;
   setup.make_video_sink = hooks_.make_video_sink;
   setup.notify = hooks_.graph_notify;
+  setup.with_sound = hooks_.with_sound;
   std::string error;
   if (!graph_.Build(setup, rb_, &error)) {
     ReportMessage("%s", error.c_str());
@@ -157,7 +158,7 @@ void ReplayEngine::Command(int command, int64_t value) {
         const bool next_frame =
             rb_.replay_pos == previous + rb_.frame_time &&
             rb_.replay_pos == ClampToClip(rb_.replay_pos, graph_.duration(), rb_.frame_time);
-        if (at_chosen && next_frame && graph_.StepToNextFrame()) {
+        if (at_chosen && next_frame && !graph_.has_sound() && graph_.StepToNextFrame()) {
           if (hooks_.set_slider) hooks_.set_slider(rb_.replay_pos / 10000);
           state_ = kPausedAtChosen;
         } else {

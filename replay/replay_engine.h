@@ -29,6 +29,8 @@ struct ReplayHooks {
   std::function<void()> graph_notify;
   // A command has been carried out (the page refreshes; tests wait for it).
   std::function<void(int command)> command_done;
+  // The clip's sound is played (a frame grab needs none).
+  bool with_sound = true;
 };
 
 class ReplayEngine {
@@ -54,6 +56,8 @@ class ReplayEngine {
   bool MoveTo(int64_t position);
   // The start (100-ns) of the frame on show; -1 when none.
   int64_t shown_frame() const { return graph_.shown_frame(); }
+  // The clip's sound goes to a sound renderer.
+  bool has_sound() const { return graph_.has_sound(); }
 
  private:
   bool Ensure();

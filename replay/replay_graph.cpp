@@ -71,6 +71,18 @@ bool ReplayGraph::Build(const ReplayGraphSetup& setup, ReplayBlock& rb, std::str
   graph_->RenderStream(media::PinCategory::None, media::MediaKind::Video, source_, converter_,
                        filter_);
 
+  if (setup.with_sound) {
+    // The sound comes out of the decoder put behind the source, when the clip has any: the
+    // sound renderer joins when that stream appears (a silent clip has none to wait for).
+    media::PadRef out(gst_element_get_static_pad(source_, "src"));
+    media::PadRef peer(out ? gst_pad_get_peer(out) : nullptr);
+    GstElement* decoder = peer ? gst_pad_get_parent_element(peer) : nullptr;
+    if (decoder) {
+      g_signal_connect(decoder, "pad-added", G_CALLBACK(&ReplayGraph::OnDecodedPad), this);
+      gst_object_unref(decoder);
+    }
+  }
+
   GstElement* sink = setup.make_video_sink ? setup.make_video_sink() : nullptr;
   if (!sink) sink = gst_element_factory_make("fakesink", nullptr);
   video_sink_.reset(sink);
@@ -112,6 +124,21 @@ bool ReplayGraph::Build(const ReplayGraphSetup& setup, ReplayBlock& rb, std::str
   return true;
 }
 
+void ReplayGraph::OnDecodedPad(GstElement*, GstPad* pad, gpointer data) {
+  auto* self = static_cast<ReplayGraph*>(data);
+  if (media::KindOfPad(pad) != media::PadKind::Audio || self->has_sound_.exchange(true)) return;
+  GstElement* sound = gst_element_factory_make("autoaudiosink", nullptr);
+  if (!sound || media::Failed(self->graph_->AddFilter(sound, "Sound Renderer"))) {
+    if (sound) gst_object_unref(gst_object_ref_sink(sound));
+    self->has_sound_ = false;
+    return;  // the clip stays silent
+  }
+  self->sound_.reset(sound);
+  self->graph_->JoinRunningGraph(sound);
+  media::PadRef in(gst_element_get_static_pad(sound, "sink"));
+  self->graph_->Connect(pad, in);
+}
+
 void ReplayGraph::Release(ReplayBlock& rb) {
   // Streaming ends before the buffer the filter writes goes.
   if (graph_) graph_->Stop();
@@ -120,6 +147,8 @@ void ReplayGraph::Release(ReplayBlock& rb) {
   converter_ = {};
   filter_ = {};
   video_sink_ = {};
+  sound_ = {};
+  has_sound_ = false;
   graph_.reset();
   snapshot_ = {};
   duration_ = 0;

@@ -33,6 +33,8 @@ struct ReplayGraphSetup {
   std::function<GstElement*()> make_video_sink;
   // The graph has events waiting (called on a streaming thread).
   std::function<void()> notify;
+  // The clip's sound to a sound renderer (a frame grab needs none).
+  bool with_sound = true;
 };
 
 class ReplayGraph {
@@ -49,6 +51,8 @@ class ReplayGraph {
   // Stops the streaming, then frees the snapshot buffer (replay_snapshot 0).
   void Release(ReplayBlock& rb);
   bool built() const { return graph_ != nullptr; }
+  // The clip's sound has a renderer: steps then go through seeks, which keep both in step.
+  bool has_sound() const { return has_sound_.load(); }
 
   media::Result Run();
   media::Result Pause();
@@ -67,7 +71,10 @@ class ReplayGraph {
 
  private:
   std::unique_ptr<media::Graph> graph_;
-  media::ElementRef source_, converter_, filter_, video_sink_;
+  static void OnDecodedPad(GstElement* decoder, GstPad* pad, gpointer self);
+
+  media::ElementRef source_, converter_, filter_, video_sink_, sound_;
+  std::atomic<bool> has_sound_{false};
   std::vector<uint8_t> snapshot_;
   int64_t duration_ = 0;
   std::shared_ptr<std::atomic<int64_t>> shown_ = std::make_shared<std::atomic<int64_t>>(-1);

@@ -75,7 +75,9 @@ int RunFrame(const std::vector<std::string>& args) {
   if (::getcwd(cwd, sizeof cwd)) app.state.startupDir = cwd;
   app.rib.deinterace = field.empty() ? 0 : 1;
 
-  replay::ReplayEngine engine(app, {});
+  replay::ReplayHooks hooks;
+  hooks.with_sound = false;
+  replay::ReplayEngine engine(app, hooks);
   engine.SetReplayFile(clip);
   engine.Command(replay::kReplaySeek, 0);
   if (engine.state() == replay::kNoGraph)

@@ -32,8 +32,7 @@ std::string RawClip() {
   const fs::path clip = BenchDir() / "sky2560.avi";
   if (fs::exists(clip)) return clip.string();
   fs::create_directories(BenchDir());
-  const std::string command = std::string(ORVANTA_TOOL_PATH) + " simulate --out '" +
-                              clip.string() +
+  const std::string command = std::string(ORVANTA_TOOL_PATH) + " simulate --out '" + clip.string() +
                               "' --width 2560 --height 1440 --fps 25 --seconds 3 --seed 7 "
                               "--format YUY2 > /dev/null";
   if (std::system(command.c_str()) != 0) return "";
@@ -56,8 +55,7 @@ std::string H264Clip() {
   gst_element_set_state(pipeline, GST_STATE_PLAYING);
   GstBus* bus = gst_element_get_bus(pipeline);
   GstMessage* end = gst_bus_timed_pop_filtered(
-      bus, GST_CLOCK_TIME_NONE,
-      static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+      bus, GST_CLOCK_TIME_NONE, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
   const bool ok = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
   if (end) gst_message_unref(end);
   gst_object_unref(bus);
@@ -72,13 +70,13 @@ struct Engine {
   explicit Engine(const std::string& clip) : app(std::make_unique<AppContext>()) {
     SetDefaults(app->ap, app->ib, app->rib);
     app->state.startupDir = ZAVIPRF_DIR;
-    engine = std::make_unique<ReplayEngine>(*app, ReplayHooks{});
+    ReplayHooks hooks;
+    hooks.with_sound = false;
+    engine = std::make_unique<ReplayEngine>(*app, hooks);
     engine->SetReplayFile(clip);
     engine->Command(kReplaySeek, 0);
   }
-  int frame() const {
-    return static_cast<int>(engine->shown_frame() / app->rib.frame_time);
-  }
+  int frame() const { return static_cast<int>(engine->shown_frame() / app->rib.frame_time); }
   std::unique_ptr<AppContext> app;
   std::unique_ptr<ReplayEngine> engine;
 };
@@ -129,13 +127,12 @@ BENCHMARK_CAPTURE(BM_Step, Back / H264_2560x1440, false, H264Clip)
 
 int main(int argc, char** argv) {
   gst_init(&argc, &argv);
-  orvanta::SetMessageHandler({[](const std::string& text) {
-                                std::fprintf(stderr, "%s\n", text.c_str());
-                                return 1;
-                              },
-                              [](const std::string& text) {
-                                std::fprintf(stderr, "fatal: %s\n", text.c_str());
-                              }});
+  orvanta::SetMessageHandler(
+      {[](const std::string& text) {
+         std::fprintf(stderr, "%s\n", text.c_str());
+         return 1;
+       },
+       [](const std::string& text) { std::fprintf(stderr, "fatal: %s\n", text.c_str()); }});
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -78,6 +78,7 @@ class Replayer {
     const int64_t t = thread_->engine().shown_frame();
     return t < 0 ? -1 : static_cast<int>((t + app_->rib.frame_time / 2) / app_->rib.frame_time);
   }
+  bool has_sound() { return thread_->engine().has_sound(); }
   std::vector<uint8_t> picture() {
     return Upright(app_->rib.replay_snapshot, app_->rib.clip_width, app_->rib.clip_height);
   }
@@ -134,6 +135,7 @@ TEST_F(ReplayThreadTest, FrameStepsAndSeeksLandOnTheClipsOwnFrames) {
     r.Open(clip);
     r.Do(kReplaySeek, 0);
     ASSERT_EQ(r.state(), kPausedAtChosen);
+    EXPECT_FALSE(r.has_sound());
     const Frames decoded = DecodeAll(clip, r.rb().bit_count == 12);
     ASSERT_GE(decoded.frames.size(), 10u);
     EXPECT_EQ(r.rb().frame_time, 400000);
@@ -268,6 +270,44 @@ TEST_F(ReplayThreadTest, BadClipsGiveAMessageAndLeaveTheThreadReady) {
   EXPECT_EQ(r.state(), kPausedAtChosen);
   EXPECT_EQ(r.frame(), 3);
   TakeMessages();
+}
+
+// A clip with sound, as a station with an audio input records it: steps and seeks keep the
+// picture on the right frame, and the clip plays to its end.
+TEST_F(ReplayThreadTest, AClipWithSoundStepsAndPlays) {
+  const fs::path clip = clips_->dir / "sound.avi";
+  gchar* desc = g_strdup_printf(
+      "avimux name=m ! filesink location=\"%s\"  videotestsrc num-buffers=40 pattern=ball ! "
+      "video/x-raw,format=YUY2,width=320,height=240,framerate=25/1 ! m.  audiotestsrc "
+      "num-buffers=80 samplesperbuffer=960 ! audio/x-raw,format=S16LE,rate=48000,channels=2 ! m.",
+      clip.c_str());
+  GstElement* writer = gst_parse_launch(desc, nullptr);
+  g_free(desc);
+  ASSERT_NE(writer, nullptr);
+  gst_element_set_state(writer, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(writer);
+  GstMessage* end = gst_bus_timed_pop_filtered(
+      bus, 30 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  ASSERT_TRUE(end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS);
+  gst_message_unref(end);
+  gst_object_unref(bus);
+  gst_element_set_state(writer, GST_STATE_NULL);
+  gst_object_unref(writer);
+
+  const Frames decoded = DecodeAll(clip.string());
+  Replayer r;
+  r.Open(clip.string());
+  r.Do(kReplaySeek, 400);
+  ASSERT_EQ(r.state(), kPausedAtChosen);
+  EXPECT_EQ(r.frame(), 10);
+  EXPECT_TRUE(r.has_sound());
+  for (int step : {kReplayStepForward, kReplayStepForward, kReplayStepBack}) r.Do(step);
+  EXPECT_EQ(r.frame(), 11);
+  EXPECT_EQ(NearestFrame(decoded, r.picture()), 11);
+  r.Do(kReplayPlay);
+  EXPECT_EQ(r.state(), kRunning);
+  EXPECT_TRUE(r.WaitPlayText(">"));
+  EXPECT_TRUE(TakeMessages().empty());
 }
 
 // zavip-tool frame writes the frame the engine shows.
