@@ -31,10 +31,25 @@ using testing::NearestFrame;
 using testing::StationClips;
 using testing::Upright;
 
+// The window's side of event 1215: it hands the graph's events back to the replay thread.
+class Window : public QObject {
+ public:
+  CReplayThread* thread = nullptr;
+  int graph_events = 0;
+
+ protected:
+  void customEvent(QEvent* event) override {
+    if (event->type() != static_cast<QEvent::Type>(kReplayGraphEvent)) return;
+    ++graph_events;
+    thread->HandleGraphEvents();
+  }
+};
+
 // A replay thread as the replay page drives it: each command posted, then waited for.
 class Replayer {
  public:
-  explicit Replayer(int deinterace = 0, int bbf = 0) : app_(std::make_unique<AppContext>()) {
+  explicit Replayer(int deinterace = 0, int bbf = 0, Window* window = nullptr)
+      : app_(std::make_unique<AppContext>()) {
     SetDefaults(app_->ap, app_->ib, app_->rib);
     app_->state.startupDir = ZAVIPRF_DIR;  // the plugin file is found there
     app_->rib.deinterace = deinterace;
@@ -50,7 +65,8 @@ class Replayer {
       play_text_ = text;
       cv_.notify_all();
     };
-    thread_ = std::make_unique<CReplayThread>(*app_, hooks);
+    thread_ = std::make_unique<CReplayThread>(*app_, hooks, window);
+    if (window) window->thread = thread_.get();
     thread_->Start();
   }
   ~Replayer() {
@@ -66,9 +82,17 @@ class Replayer {
     ASSERT_TRUE(cv_.wait_for(lock, std::chrono::seconds(60), [&] { return done_ >= target; }))
         << "command " << command;
   }
+  // The window's events are taken meanwhile, as the window's own loop would.
   bool WaitPlayText(const std::string& text) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     std::unique_lock lock(mu_);
-    return cv_.wait_for(lock, std::chrono::seconds(60), [&] { return play_text_ == text; });
+    while (play_text_ != text && std::chrono::steady_clock::now() < limit) {
+      lock.unlock();
+      QCoreApplication::processEvents();
+      lock.lock();
+      cv_.wait_for(lock, std::chrono::milliseconds(10));
+    }
+    return play_text_ == text;
   }
 
   int state() const { return thread_->replay_state(); }
@@ -196,7 +220,8 @@ TEST_F(ReplayThreadTest, FieldStepsShowTheTwoFieldsInTurn) {
 }
 
 TEST_F(ReplayThreadTest, PlayRunsToTheEndThenPlaysAgainFromTheStart) {
-  Replayer r;
+  Window window;
+  Replayer r(0, 0, &window);
   r.Open(clips_->raw_yuy2);
   r.Do(kReplayPause);  // not running: runs
   EXPECT_EQ(r.state(), kRunning);
@@ -206,6 +231,7 @@ TEST_F(ReplayThreadTest, PlayRunsToTheEndThenPlaysAgainFromTheStart) {
   EXPECT_EQ(r.state(), kRunning);
   ASSERT_TRUE(r.WaitPlayText(">"));
   EXPECT_EQ(r.state(), kStopped);
+  EXPECT_GE(window.graph_events, 1);
   // A step from the end starts over at the clip's first frame.
   r.Do(kReplayStepForward);
   EXPECT_EQ(r.frame(), 1);
