@@ -68,6 +68,12 @@ class ReplayPipeline {
     return result;
   }
   GstElement* filter() const { return filter_; }
+  // The clip's format changes from the next frame on.
+  void SetCaps(const std::string& caps) {
+    GstCaps* c = gst_caps_from_string(caps.c_str());
+    g_object_set(src_, "caps", c, nullptr);
+    gst_caps_unref(c);
+  }
 
   // Pushes one frame and takes what leaves the filter.
   Frame Pass(const std::vector<uint8_t>& data) {
@@ -246,6 +252,26 @@ TEST(ReplayElement, AClipWithoutFrameDurationPlaysAt2997) {
   EXPECT_EQ(block.frame_time, 333667);
   EXPECT_NEAR(block.clip_fps, 29.97, 0.001);
   EXPECT_NE(out.caps.find("framerate=(fraction)10000000/333667"), std::string::npos) << out.caps;
+}
+
+TEST(ReplayElement, ABiggerPictureMidClipNeverWritesPastTheSnapshotBuffer) {
+  ReplayPipeline p(BgrCaps(64, 48));
+  ReplayBlock block{};
+  ASSERT_EQ(p.Attach(&block), 0);
+  p.Pass(std::vector<uint8_t>(BgrStride(64) * 48, 1));
+  // The program sizes the snapshot buffer by the clip's first format.
+  const size_t sized = static_cast<size_t>(block.clip_pixels) * 3;
+  std::vector<uint8_t> snapshot(sized + 4096, 0xA5);
+  block.replay_snapshot = snapshot.data();
+  p.Pass(std::vector<uint8_t>(BgrStride(64) * 48, 2));
+  EXPECT_EQ(snapshot[0], 2);
+  p.SetCaps(BgrCaps(128, 96));
+  const Frame out = p.Pass(std::vector<uint8_t>(BgrStride(128) * 96, 3));
+  EXPECT_EQ(out.data.size(), BgrStride(128) * 96);
+  EXPECT_EQ(block.clip_width, 128);
+  EXPECT_EQ(snapshot[0], 2);  // left as it was: the buffer is too small for the new frames
+  EXPECT_TRUE(
+      std::all_of(snapshot.begin() + sized, snapshot.end(), [](uint8_t b) { return b == 0xA5; }));
 }
 
 TEST(ReplayElement, AttachWithAMissingArgumentStoresNothing) {
