@@ -10,6 +10,7 @@
 
 #include "app/messages.h"
 #include "capture/live_graph.h"
+#include "capture/media/plugin_element.h"
 
 namespace orvanta::capture {
 namespace {
@@ -45,18 +46,6 @@ FilterCheckVerdict DecideFilterCheck(const std::vector<LibraryFinding>& findings
   return all_files || elsewhere ? FilterCheckVerdict::kContinue : FilterCheckVerdict::kNotInstalled;
 }
 
-std::vector<std::string> PluginFolders(const std::string& startup_dir) {
-  std::vector<std::string> folders;
-  if (!startup_dir.empty()) folders.push_back(startup_dir);
-  char exe[4096] = {};
-  const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n > 0) {
-    std::string dir(exe, static_cast<size_t>(n));
-    folders.push_back(dir.substr(0, dir.rfind('/')));
-  }
-  return folders;
-}
-
 bool CheckFilterPlugins(const std::string& startup_dir) {
   // The replay filter joins this list when the build ships its plugin.
   static const FilterLibrary kLibraries[] = {
@@ -65,7 +54,7 @@ bool CheckFilterPlugins(const std::string& startup_dir) {
   std::vector<LibraryFinding> findings;
   for (const FilterLibrary& library : kLibraries) {
     LibraryFinding f;
-    for (const std::string& folder : PluginFolders(startup_dir)) {
+    for (const std::string& folder : media::PluginFolders(startup_dir)) {
       struct stat st {};
       const std::string path = folder + "/" + library.file;
       if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {

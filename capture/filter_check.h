@@ -27,10 +27,6 @@ enum class FilterCheckVerdict { kContinue, kNotInstalled };
 // elsewhere (that installation's copy runs).
 FilterCheckVerdict DecideFilterCheck(const std::vector<LibraryFinding>& findings);
 
-// The folders a plugin file is looked for in: the start-up directory, then the program's
-// own folder (where the build and the package put it).
-std::vector<std::string> PluginFolders(const std::string& startup_dir);
-
 // Runs the check for the plugins this build ships. Reports and returns false when the
 // program must end; a required plugin that cannot be loaded ends the process with -1.
 bool CheckFilterPlugins(const std::string& startup_dir);

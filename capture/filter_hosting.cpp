@@ -1,37 +1,15 @@
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <optional>
 
 #include "app/messages.h"
-#include "capture/filter_check.h"
 #include "capture/host_sizing.h"
 #include "capture/live_graph.h"
 #include "capture/live_graph_steps.h"
+#include "capture/media/plugin_element.h"
 #include "products/area_mask.h"
 
 namespace orvanta::capture {
-namespace {
-
-// The detection filter element. When its factory is not registered, the plugin file is
-// loaded from the start-up directory (then from the program's own directory, where the
-// build puts it) and the element made again.
-GstElement* MakeDetectionFilter(const std::string& startup_dir) {
-  GstElement* filter = gst_element_factory_make(kDetectFilterFactory, nullptr);
-  for (const std::string& dir : PluginFolders(startup_dir)) {
-    if (filter) break;
-    const std::string path = dir + "/" + kDetectFilterLibrary;
-    GstPlugin* plugin = gst_plugin_load_file(path.c_str(), nullptr);
-    if (plugin) {
-      gst_object_unref(plugin);
-      filter = gst_element_factory_make(kDetectFilterFactory, nullptr);
-    }
-  }
-  return filter;
-}
-
-}  // namespace
 
 bool LiveGraph::HostDetectionFilter() {
   auto refuse = [this](Result result) {
@@ -65,7 +43,9 @@ bool LiveGraph::HostDetectionFilter() {
   }
   PrepareBlockForHosting(sizing, ib_);
 
-  GstElement* filter = MakeDetectionFilter(app_.state.startupDir);
+  // The detection filter element, from its plugin file when the registry does not know it.
+  GstElement* filter =
+      media::MakePluginElement(kDetectFilterFactory, kDetectFilterLibrary, app_.state.startupDir);
   if (!filter) {
     ReportMessage(
         "UM019: Cannot find ZAVIPF \n Please put libzavipf.so in the start-up directory, beside "

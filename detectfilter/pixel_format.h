@@ -100,4 +100,16 @@ inline void PutBrightness(const PixelFormatInfo& f, uint8_t* frame, size_t i, ui
   if (f.rgb) p[1] = p[2] = value;
 }
 
+// Full-range BT.601 in integer thousandths, clamped to 0..255: the one conversion of a
+// YUV sample to colour bytes, for still images and replay snapshots alike.
+struct Bgr {
+  uint8_t b, g, r;
+};
+inline Bgr YuvToBgr(int y, int u, int v) {
+  auto clamp = [](int x) { return static_cast<uint8_t>(x < 0 ? 0 : x > 255 ? 255 : x); };
+  return Bgr{clamp((1000 * y + 1772 * u - 226316) / 1000),
+             clamp((1000 * y - 344 * u - 714 * v + 135924) / 1000),
+             clamp((1000 * y + 1402 * v - 178956) / 1000)};
+}
+
 }  // namespace orvanta

@@ -13,17 +13,6 @@
 
 namespace orvanta {
 
-// Full-range BT.601 in integer thousandths, clamped to 0..255.
-struct Bgr {
-  uint8_t b, g, r;
-};
-inline Bgr YuvToBgr(int y, int u, int v) {
-  auto clamp = [](int x) { return static_cast<uint8_t>(x < 0 ? 0 : x > 255 ? 255 : x); };
-  return Bgr{clamp((1000 * y + 1772 * u - 226316) / 1000),
-             clamp((1000 * y - 344 * u - 714 * v + 135924) / 1000),
-             clamp((1000 * y + 1402 * v - 178956) / 1000)};
-}
-
 // Detection map: blue = mask byte (when sm_on), green = rounded average
 // brightness, red = hit map. Clears the block's clip_started afterwards.
 Status ComposeMapImage(DetectionBlock& block, Image24& image);

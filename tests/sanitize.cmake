@@ -6,7 +6,8 @@
 # GStreamer (not instrumented, their locks are futexes), so every buffer or message a
 # GStreamer thread passes on reads to it as a race.
 set(ORVANTA_SANITIZE_TEST_DIRS
-  detectfilter_core detectfilter_gst detectfilter_audio detectfilter_text capture replay)
+  detectfilter_core detectfilter_gst detectfilter_audio detectfilter_text capture replay
+  replayfilter)
 set(ORVANTA_TSAN_TEST_DIRS detectfilter_core detectfilter_audio detectfilter_text)
 
 function(orvanta_label_tests label target)
