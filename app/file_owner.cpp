@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace orvanta {
 
@@ -41,11 +42,16 @@ bool WriteAll(int fd, const void* data, size_t size) {
 }
 
 WriteFailure WriteWholeFile(const std::string& path, std::string_view bytes, WholeFileWrite how) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, how.mode));
+  const std::string target = how.whole_or_nothing ? path + ".part" : path;
+  FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, how.mode));
   if (!file.valid()) return WriteFailure::CannotCreate;
   bool ok = WriteAll(file.get(), bytes.data(), bytes.size());
   if (ok && how.sync) ok = ::fsync(file.get()) == 0;
   if (file.Close() != 0) ok = false;
+  if (how.whole_or_nothing) {
+    if (ok) ok = std::rename(target.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(target.c_str());
+  }
   return ok ? WriteFailure::None : WriteFailure::ShortWrite;
 }
 

@@ -232,6 +232,11 @@ void LiveGraph::HandleGraphEvents() {
         ReportGraphError(event.param1, 351);
       } else {
         StopAction();
+        if (event.param1 == media::kDiskFull)
+          ReportMessage(
+              "The disk of the clip store (%s) is full: the clip being recorded is kept "
+              "with what was written, and recording stops",
+              FieldUtf8(ap_.db_dir).c_str());
         ReportMessage("UE042: Playback ERRORABORT - 0x%08lx). Aborting...\r\n",
                       static_cast<unsigned long>(static_cast<uint32_t>(event.param1)));
       }

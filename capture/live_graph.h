@@ -66,6 +66,8 @@ class LiveGraph {
   // The filter has announced the end of the clip the recording branch holds (its ClipEnd
   // may still be on its way to the live thread).
   bool recording_finished() const { return branch_finished_.load(); }
+  // Streaming has stopped on an error (the recording may be cut off).
+  bool stopped_by_error() const { return graph_ && media::Failed(graph_->last_error()); }
 
   // Reads the graph's waiting events: a file source's end performs Stop, an error Stop
   // and its message. Called on the thread that owns the pages (the live page's).

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include "capture/clip_end_rules.h"
 #include "capture/graph_error_log.h"
 #include "clipnaming/clip_name.h"
+#include "clipnaming/left_recordings.h"
 #include "detectfilter/shared_field.h"
 #include "products/clip_products.h"
 #include "products/compose_image.h"
@@ -75,6 +77,10 @@ void CLiveThread::PostTask(std::function<void()> task) {
 
 void CLiveThread::Wait() {
   thread_.wait();
+}
+
+bool CLiveThread::Wait(int ms) {
+  return thread_.wait(QDeadlineTimer(ms));
 }
 
 void CLiveThread::customEvent(QEvent* event) {
@@ -137,8 +143,19 @@ void CLiveThread::DeleteRecordingFile() {
   state_.rec_file.clear();
 }
 
+// A clip cut off by a streaming error (a full disk, a source gone) keeps what was written:
+// the file is mended, named as a clip and given its record.
+void CLiveThread::KeepCutOffRecording() {
+  const LeftRecording kept =
+      MendRecording(state_.rec_file, ClipRecordInputsFrom(ib_, ap_, app_.state.tz_bias));
+  state_.rec_file.clear();
+  ReportMessage("%s", kept.message.c_str());
+  if (!kept.clip.empty() && hooks_.add_new_clip) hooks_.add_new_clip(kept.clip);
+}
+
 void CLiveThread::StopCapture() {
   StoreShared(ib_.output_hold, 1);
+  const bool cut_off = graph_.exists() && graph_.stopped_by_error();
   if (graph_.exists()) {
     media::Result r = graph_.Stop();
     if (ib_.snap_valid && ib_.snapshot) {
@@ -155,6 +172,10 @@ void CLiveThread::StopCapture() {
   // next clip had already started; one that never got a clip frame (opened after the last
   // clip) goes like an unfinished one.
   if (graph_.recording_finished()) return;
+  if (cut_off && graph_.recording_has_frames() && !state_.rec_file.empty()) {
+    KeepCutOffRecording();
+    return;
+  }
   if (ib_.end_status == kClipNone || !graph_.recording_has_frames()) DeleteRecordingFile();
 }
 

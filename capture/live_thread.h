@@ -72,6 +72,9 @@ class CLiveThread : public QObject {
   void PostTask(std::function<void()> task);
   // Waits until the thread has ended after Shutdown.
   void Wait();
+  // The same for at most `ms` milliseconds; false when the thread is still busy (a source
+  // that blocks in opening, a file system that does not answer).
+  bool Wait(int ms);
 
   // The graph's events, read on the thread that owns the pages.
   void HandleGraphEvents() { graph_.HandleGraphEvents(); }
@@ -90,6 +93,7 @@ class CLiveThread : public QObject {
                           const ClipNameParts& parts);
   void RecordNextClip();
   void DeleteRecordingFile();
+  void KeepCutOffRecording();
   void RunActionCommand(const std::string& final_path);
 
   AppContext& app_;

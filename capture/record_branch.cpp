@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -145,8 +146,21 @@ bool LiveGraph::FinishRecordFile() {
     media::PadRef out(gst_element_get_static_pad(parts_.zav, name));
     if (out) graph_->SendEndOfStream(out);
   }
+  // After a streaming error (a full disk, a source gone) the end may never reach the writer:
+  // it gets a second, then the file is mended from what it holds instead.
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  bool error_seen = false;
   std::unique_lock lock(writer_mutex_);
-  return writer_done_cv_.wait_for(lock, std::chrono::seconds(10), [this] { return writer_done_; });
+  while (!writer_done_) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!error_seen && Failed(graph_->last_error())) {
+      error_seen = true;
+      until = std::min(until, now + std::chrono::seconds(1));
+    }
+    if (now >= until) return false;
+    writer_done_cv_.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  return true;
 }
 
 void LiveGraph::TearDownRecordBranch() {

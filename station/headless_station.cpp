@@ -7,11 +7,17 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/font_size.h"
+#include "app/messages.h"
+#include "app/text_utf.h"
 #include "capture/live_controller.h"
 #include "capture/live_thread.h"
+#include "clipnaming/left_recordings.h"
 #include "products/ftp_upload.h"
 #include "schedule/detection_schedule.h"
 #include "station/station_actions.h"
@@ -27,12 +33,68 @@ using capture::LiveGraph;
 using capture::LivePageHooks;
 
 int stop_pipe[2] = {-1, -1};
+volatile sig_atomic_t stop_signal = 0;
 
-void OnSignal(int) {
+void OnSignal(int signal) {
+  if (stop_signal == 0) stop_signal = signal;
   RequestHeadlessStop();
 }
 
+// How long a clip cut short may take to reach its end (it needs one more frame), and how
+// long the live thread may take to finish or remove its recording at the end.
+constexpr std::chrono::milliseconds kCutClipWait{5000};
+constexpr int kShutdownWaitMs = 5000;
+
+// A stop asked from outside (signal, service manager) does not throw away the clip being
+// recorded: detection ends, the clip ends with the next frame and is finished like any
+// other, and only then does the run end. A source that sends no more frames cannot end
+// the clip; the run then ends after kCutClipWait as it would between clips.
+void EndAfterClip(LiveController& page, CLiveThread& live, QObject* context,
+                  std::function<void()> end_run) {
+  if (!page.CutClipShort()) {
+    end_run();
+    return;
+  }
+  auto* poll = new QTimer(context);
+  const auto deadline = std::chrono::steady_clock::now() + kCutClipWait;
+  QObject::connect(poll, &QTimer::timeout, context,
+                   [poll, deadline, &page, &live, context, end_run] {
+                     if (page.CutClipShort() && std::chrono::steady_clock::now() < deadline) return;
+                     poll->stop();
+                     poll->deleteLater();
+                     // The clip's end is on the live thread's queue by now (the filter posts it
+                     // before it clears clip_started): the run ends once the live thread has
+                     // finished the clip.
+                     live.PostTask([context, end_run] {
+                       QMetaObject::invokeMethod(context, end_run, Qt::QueuedConnection);
+                     });
+                   });
+  poll->start(20);
+}
+
+// The live thread finishes or removes the recording, then ends. One held in a source that
+// never answers (a FIFO nobody writes, a dead network share, a silent camera) cannot, and
+// the program must end all the same: false then, and the caller leaves without it.
+bool ShutDownLiveThread(CLiveThread& live) {
+  live.Post(capture::kShutdown);
+  if (live.Wait(kShutdownWaitMs)) return true;
+  ReportMessage("The video source does not answer; the station ends without closing it");
+  return false;
+}
+
+// Recordings an earlier run left unfinished become clips again (or go) before this run
+// records, so that they neither sit broken in the store nor hold its space for good.
+void MendLeftRecordingsAtStart(const AppContext& app) {
+  const ClipRecordInputs known = ClipRecordInputsFrom(app.ib, app.ap, app.state.tz_bias);
+  for (const LeftRecording& left : MendLeftRecordings(FieldUtf8(app.ap.db_dir), known))
+    ReportMessage("%s", left.message.c_str());
+}
+
 }  // namespace
+
+int HeadlessStopSignal() {
+  return stop_signal;
+}
 
 void RequestHeadlessStop() {
   if (stop_pipe[1] >= 0) {
@@ -49,6 +111,7 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 
+  MendLeftRecordingsAtStart(app);
   QCoreApplication* qapp = QCoreApplication::instance();
   CaptureHooks hooks;
   hooks.realtime_preview = true;
@@ -112,11 +175,14 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   thread.Start();
 
   QSocketNotifier notifier(stop_pipe[0], QSocketNotifier::Read);
+  bool stop_asked = false;
   QObject::connect(&notifier, &QSocketNotifier::activated, qapp, [&] {
     char buf[16];
     while (::read(stop_pipe[0], buf, sizeof buf) > 0) {
     }
-    end_run();
+    if (stop_asked) return;
+    stop_asked = true;
+    EndAfterClip(page, thread, qapp, end_run);
   });
 
   schedule::ScheduleActions actions;
@@ -150,12 +216,18 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   ticks.stop();
   timetable = nullptr;
 
-  // Clean stop: the live thread finishes or removes the recording, then ends.
-  thread.Post(capture::kShutdown);
-  thread.Wait();
-  live = nullptr;
+  const bool clean = ShutDownLiveThread(thread);
   if (options.save_settings) SaveSettings(app);
-  return failed ? 1 : 0;
+  const int status = options.signal_status && stop_signal != 0 ? 128 + stop_signal
+                     : failed || !clean                        ? 1
+                                                               : 0;
+  if (!clean) {
+    // The live thread is still held by its source: nothing of it can be waited for.
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
+  live = nullptr;
+  return status;
 }
 
 }  // namespace orvanta::station

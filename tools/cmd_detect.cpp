@@ -267,6 +267,7 @@ int RunDetect(const std::vector<std::string>& args) {
   options.save_settings = false;
   options.use_schedule = false;
   options.detect_at_start = false;  // the probe arms detection once the filter is primed
+  options.signal_status = true;
   options.customize = [&](capture::CaptureHooks& hooks) {
     hooks.realtime_preview = false;
     hooks.make_preview_sink = [] {

@@ -190,7 +190,7 @@ Result ResultFromError(const GError* error) {
         error->code == GST_RESOURCE_ERROR_OPEN_READ_WRITE ||
         error->code == GST_RESOURCE_ERROR_OPEN_WRITE)
       return kAccessDenied;
-    if (error->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT) return static_cast<Result>(0x80070070u);
+    if (error->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT) return kDiskFull;
   }
   return kFail;
 }

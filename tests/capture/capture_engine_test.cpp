@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -372,7 +373,9 @@ TEST_F(Engine, DetectTakesTheFilesSizeOverTheSettings) {
   EXPECT_NE(r.out.find("detect: "), std::string::npos) << r.out;
 }
 
-TEST_F(Engine, SigtermDuringAClipLeavesNoBrokenClip) {
+// A service manager stopping the station at dawn must not cost the meteor being recorded:
+// the clip is cut short and finished (AVI complete, record written) before the exit.
+TEST_F(Engine, SigtermDuringAClipKeepsTheClip) {
   const fs::path video = Simulate(480, 270, 12, 5);
   const fs::path clips = dir_ / "clips";
   fs::create_directories(clips);
@@ -389,20 +392,72 @@ TEST_F(Engine, SigtermDuringAClipLeavesNoBrokenClip) {
       recording = recording || fs::file_size(t) > 200000;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  ASSERT_TRUE(FilesNamed(clips, std::regex("M.*\\.avi")).empty()) << "the clip ended by itself";
   ::kill(pid, SIGTERM);
   Outcome r = Finish(dir_, pid);
   ASSERT_TRUE(recording) << r.err;
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(FilesNamed(clips, std::regex("T.*\\.avi")).empty());
-  for (const fs::path& m : FilesNamed(clips, std::regex("M.*\\.avi"))) {
-    SCOPED_TRACE(m.string());
-    fs::path xml = m;
-    xml.replace_extension(".xml");
-    ASSERT_TRUE(fs::exists(xml));
-    EXPECT_EQ(static_cast<int>(ReadAvi(m).total_frames), XmlFrames(xml));
-  }
+  const std::vector<fs::path> kept = FilesNamed(clips, std::regex("M.*\\.avi"));
+  ASSERT_EQ(kept.size(), 1u) << r.err;
+  fs::path xml = kept[0];
+  xml.replace_extension(".xml");
+  ASSERT_TRUE(fs::exists(xml));
+  const AviFacts avi = ReadAvi(kept[0]);
+  EXPECT_TRUE(avi.has_index);
+  EXPECT_GT(avi.total_frames, 0u);
+  EXPECT_EQ(static_cast<int>(avi.total_frames), XmlFrames(xml));
   // The settings were saved at the end.
   EXPECT_NE(ReadFile(settings).find("AP.db_dir"), std::string::npos);
+}
+
+// A batch run ended by a signal says so in its exit status, after a clean end.
+TEST_F(Engine, InterruptedDetectExitsWithTheSignal) {
+  const fs::path video = Simulate(960, 540, 40, 5);
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    fs::remove_all(dir_ / "clips");
+    pid_t pid = Start(dir_, {kTool, "detect", "--source", video.string(), "--out",
+                             (dir_ / "clips").string(), "--start", "2024-01-02T02:10:00"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ::kill(pid, signal);
+    Outcome r = Finish(dir_, pid);
+    EXPECT_EQ(r.status, 128 + signal) << r.err;
+    EXPECT_TRUE(FilesNamed(dir_ / "clips", std::regex("T.*\\.avi")).empty());
+    for (const Clip& c : ClipLines(r.out))
+      EXPECT_EQ(ReadAvi(c.path).total_frames, static_cast<uint32_t>(c.frames)) << c.path;
+  }
+}
+
+// A source that blocks in opening (here a FIFO nobody writes to) cannot hold the station
+// past a stop.
+TEST_F(Engine, SourceThatNeverOpensDoesNotHoldOffSigterm) {
+  const fs::path fifo = dir_ / "camera.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path clips = dir_ / "clips";
+  fs::create_directories(clips);
+  const fs::path settings =
+      Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.filterinmode=1", "IF.rtspinmode=0",
+                "AP.dv_v_s_filter=filesrc", "AP.infname=" + fifo.string(),
+                "AP.db_dir=" + clips.string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+  pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  ASSERT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the station ended by itself";
+  const auto signalled = std::chrono::steady_clock::now();
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() - signalled < std::chrono::seconds(15))
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const auto took = std::chrono::steady_clock::now() - signalled;
+  if (ended == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "still running 15 s after SIGTERM";
+  }
+  EXPECT_LT(took, std::chrono::seconds(10));
+  EXPECT_NE(ReadFile(dir_ / "stderr.txt").find("does not answer"), std::string::npos);
 }
 
 // "HH" and "MM" of local time shifted by `minutes`.
