@@ -227,6 +227,7 @@ void CLiveThread::FinishClip(FinishedClip& clip) {
 
   if (running && !restart_whole) RecordNextClip();
   if (end_status != kClipNone) ReportClipProducts(clip, final_path, parts);
+  finished_clip_no_ = cb.clip_no;
   if (restart_whole) {
     Pause(100);
     if (resume == kDetecting) {

@@ -80,6 +80,8 @@ class CLiveThread : public QObject {
   void HandleGraphEvents() { graph_.HandleGraphEvents(); }
 
   ftp::FtpUploader& uploader() { return *uploader_; }
+  // The number (block clip_no) of the last clip whose end this thread has handled.
+  int finished_clip_no() const { return finished_clip_no_.load(); }
   LiveGraph& graph() { return graph_; }
 
  protected:
@@ -104,6 +106,7 @@ class CLiveThread : public QObject {
   LiveController& page_;
   LiveGraph graph_;
   std::unique_ptr<ftp::FtpUploader> uploader_;
+  std::atomic<int> finished_clip_no_{0};
   QThread thread_;
 };
 

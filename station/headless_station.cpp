@@ -18,6 +18,7 @@
 #include "capture/live_controller.h"
 #include "capture/live_thread.h"
 #include "clipnaming/left_recordings.h"
+#include "detectfilter/shared_field.h"
 #include "products/ftp_upload.h"
 #include "schedule/detection_schedule.h"
 #include "station/station_actions.h"
@@ -49,26 +50,24 @@ constexpr int kShutdownWaitMs = 5000;
 // recorded: detection ends, the clip ends with the next frame and is finished like any
 // other, and only then does the run end. A source that sends no more frames cannot end
 // the clip; the run then ends after kCutClipWait as it would between clips.
-void EndAfterClip(LiveController& page, CLiveThread& live, QObject* context,
-                  std::function<void()> end_run) {
+void EndAfterClip(LiveController& page, const DetectionBlock& block, const CLiveThread& live,
+                  QObject* context, std::function<void()> end_run) {
   if (!page.CutClipShort()) {
     end_run();
     return;
   }
+  const int clip_no = LoadShared(block.clip_no);
   auto* poll = new QTimer(context);
   const auto deadline = std::chrono::steady_clock::now() + kCutClipWait;
-  QObject::connect(poll, &QTimer::timeout, context,
-                   [poll, deadline, &page, &live, context, end_run] {
-                     if (page.CutClipShort() && std::chrono::steady_clock::now() < deadline) return;
-                     poll->stop();
-                     poll->deleteLater();
-                     // The clip's end is on the live thread's queue by now (the filter posts it
-                     // before it clears clip_started): the run ends once the live thread has
-                     // finished the clip.
-                     live.PostTask([context, end_run] {
-                       QMetaObject::invokeMethod(context, end_run, Qt::QueuedConnection);
-                     });
-                   });
+  QObject::connect(poll, &QTimer::timeout, context, [=, &page, &live] {
+    // The clip's end reaches the live thread once its last frames are in the file.
+    const bool recording = page.CutClipShort();
+    const bool finished = !recording && live.finished_clip_no() - clip_no >= 0;
+    if (!finished && std::chrono::steady_clock::now() < deadline) return;
+    poll->stop();
+    poll->deleteLater();
+    end_run();
+  });
   poll->start(20);
 }
 
@@ -182,7 +181,7 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
     }
     if (stop_asked) return;
     stop_asked = true;
-    EndAfterClip(page, thread, qapp, end_run);
+    EndAfterClip(page, app.ib, thread, qapp, end_run);
   });
 
   schedule::ScheduleActions actions;

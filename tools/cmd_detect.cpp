@@ -168,7 +168,8 @@ GstPadProbeReturn OnInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     case Tracker::Phase::kDetecting:
       break;
   }
-  StoreShared(ib.detect_on, 1);
+  // Once a stop is asked for, the clip being recorded is ended and no new one may start.
+  if (station::HeadlessStopSignal() == 0) StoreShared(ib.detect_on, 1);
   std::lock_guard lock(t->mu);
   const int64_t k = t->frame++;
   // The block holds the state after the previous frame: a new clip shows how far back its

@@ -413,17 +413,23 @@ TEST_F(Engine, SigtermDuringAClipKeepsTheClip) {
 
 // A batch run ended by a signal says so in its exit status, after a clean end.
 TEST_F(Engine, InterruptedDetectExitsWithTheSignal) {
-  const fs::path video = Simulate(960, 540, 40, 5);
+  const fs::path video = Simulate(960, 540, 60, 5);
   for (int signal : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(signal);
     fs::remove_all(dir_ / "clips");
+    fs::remove(dir_ / "stdout.txt");
     pid_t pid = Start(dir_, {kTool, "detect", "--source", video.string(), "--out",
                              (dir_ / "clips").string(), "--start", "2024-01-02T02:10:00"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Stopped once its first clip is out, well before the file's end.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ReadFile(dir_ / "stdout.txt").find("clip ") == std::string::npos &&
+           std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
     ::kill(pid, signal);
     Outcome r = Finish(dir_, pid);
     EXPECT_EQ(r.status, 128 + signal) << r.err;
-    EXPECT_TRUE(FilesNamed(dir_ / "clips", std::regex("T.*\\.avi")).empty());
+    for (const fs::path& t : FilesNamed(dir_ / "clips", std::regex("T.*\\.avi")))
+      ADD_FAILURE() << t << " " << fs::file_size(t) << "\n" << r.out << r.err;
     for (const Clip& c : ClipLines(r.out))
       EXPECT_EQ(ReadAvi(c.path).total_frames, static_cast<uint32_t>(c.frames)) << c.path;
   }
