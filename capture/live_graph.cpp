@@ -201,8 +201,7 @@ Result LiveGraph::Run() {
 Result LiveGraph::Stop() {
   if (!graph_) return media::kWrongState;
   if (hooks_.graph_stopping) hooks_.graph_stopping();
-  if (!FinishRecordFile())
-    ReportMessage("The recording file %s could not be finished", state_.rec_file.c_str());
+  recording_unfinished_ = !FinishRecordFile();
   playing_ = false;
   return graph_->Stop();
 }

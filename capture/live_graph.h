@@ -66,6 +66,9 @@ class LiveGraph {
   // The filter has announced the end of the clip the recording branch holds (its ClipEnd
   // may still be on its way to the live thread).
   bool recording_finished() const { return branch_finished_.load(); }
+  // The last recording file taken down could not be finished by its writer (a full disk,
+  // a failed write): it has no index until it is mended.
+  bool recording_unfinished() const { return recording_unfinished_; }
   // Streaming has stopped on an error (the recording may be cut off).
   bool stopped_by_error() const { return graph_ && media::Failed(graph_->last_error()); }
 
@@ -125,6 +128,7 @@ class LiveGraph {
   Parts parts_;
   Branch branch_;
   bool audio_from_video_source_ = false;
+  bool recording_unfinished_ = false;
 
   // The writer's end of stream: the recording file is complete.
   std::mutex writer_mutex_;

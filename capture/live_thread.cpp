@@ -20,6 +20,7 @@
 #include "clipnaming/clip_name.h"
 #include "clipnaming/left_recordings.h"
 #include "detectfilter/shared_field.h"
+#include "products/avi_mend.h"
 #include "products/clip_products.h"
 #include "products/compose_image.h"
 #include "products/ftp_upload.h"
@@ -143,6 +144,21 @@ void CLiveThread::DeleteRecordingFile() {
   state_.rec_file.clear();
 }
 
+// The clip's file could not be finished by its writer (the disk filled up): it keeps the
+// frames that reached it, and the clip's record and listing say as many.
+void CLiveThread::MendUnfinishedFile(FinishedClip& clip) {
+  if (state_.rec_file.empty()) return;
+  Result<AviFacts> facts = MendAvi(state_.rec_file);
+  if (!facts) {
+    ReportMessage("The recording file %s could not be finished: %s", state_.rec_file.c_str(),
+                  facts.message().c_str());
+    DeleteRecordingFile();
+    return;
+  }
+  clip.block.clip_frames = static_cast<int32_t>(facts->frames);
+  clip.delivered = static_cast<int>(facts->frames);
+}
+
 // A clip cut off by a streaming error (a full disk, a source gone) keeps what was written:
 // the file is mended, named as a clip and given its record.
 void CLiveThread::KeepCutOffRecording() {
@@ -204,6 +220,7 @@ void CLiveThread::FinishClip(FinishedClip& clip) {
   }
   const int end_status = cb.end_status;
   if (end_status != kClipFinished) DeleteRecordingFile();
+  if (end_status == kClipFinished && graph_.recording_unfinished()) MendUnfinishedFile(clip);
 
   std::string final_path;
   ClipNameParts parts;

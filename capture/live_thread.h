@@ -96,6 +96,7 @@ class CLiveThread : public QObject {
   void RecordNextClip();
   void DeleteRecordingFile();
   void KeepCutOffRecording();
+  void MendUnfinishedFile(FinishedClip& clip);
   void RunActionCommand(const std::string& final_path);
 
   AppContext& app_;

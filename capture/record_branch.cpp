@@ -74,6 +74,7 @@ bool LiveGraph::BuildRecordBranch() {
   }
   branch_has_frames_ = false;
   branch_finished_ = false;
+  recording_unfinished_ = false;
   GstPad* writer_in = gst_element_get_static_pad(branch_.writer, "sink");
   gst_pad_add_probe(
       writer_in,
@@ -165,8 +166,7 @@ bool LiveGraph::FinishRecordFile() {
 
 void LiveGraph::TearDownRecordBranch() {
   if (!graph_) return;
-  if (!FinishRecordFile())
-    ReportMessage("The recording file %s could not be finished", state_.rec_file.c_str());
+  recording_unfinished_ = !FinishRecordFile();
   // The branch goes from the elements behind the clip outputs down to the writer.
   media::PadRef frames;
   media::PadRef sound;

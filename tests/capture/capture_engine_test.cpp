@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/small_disk.h"
+
 #ifdef ORVANTA_HAVE_RTSP_SERVER
 #include <gst/gst.h>
 
@@ -409,6 +411,83 @@ TEST_F(Engine, SigtermDuringAClipKeepsTheClip) {
   EXPECT_EQ(static_cast<int>(avi.total_frames), XmlFrames(xml));
   // The settings were saved at the end.
   EXPECT_NE(ReadFile(settings).find("AP.db_dir"), std::string::npos);
+}
+
+// A recording cut off by a kill (or a power cut) is found at the next start and mended into
+// a clip: index and header sizes written, its record beside it.
+TEST_F(Engine, RecordingLeftByAKillIsMendedAtTheNextStart) {
+  const fs::path video = Simulate(480, 270, 12, 5);
+  const fs::path clips = dir_ / "clips";
+  fs::create_directories(clips);
+  const fs::path settings =
+      Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.sm_on=0", "IF.filterinmode=1",
+                "IF.rtspinmode=0", "AP.dv_v_s_filter=filesrc", "AP.infname=" + video.string(),
+                "AP.db_dir=" + clips.string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+  pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
+  fs::path left;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (left.empty() && std::chrono::steady_clock::now() < until) {
+    for (const fs::path& t : FilesNamed(clips, std::regex("T.*\\.avi")))
+      if (fs::file_size(t) > 2000000) left = t;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ::kill(pid, SIGKILL);
+  Finish(dir_, pid);
+  ASSERT_FALSE(left.empty());
+  ASSERT_TRUE(fs::exists(left));
+  EXPECT_FALSE(ReadAvi(left).has_index);
+
+  // The next start: the station is stopped as soon as it runs.
+  pid = Start(dir_, {kStation, "--headless", settings.string()});
+  fs::path mended = left.parent_path() / ("M" + left.filename().string().substr(1));
+  const auto again = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!fs::exists(mended) && std::chrono::steady_clock::now() < again)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ::kill(pid, SIGTERM);
+  Outcome r = Finish(dir_, pid);
+  EXPECT_FALSE(fs::exists(left));
+  ASSERT_TRUE(fs::exists(mended)) << r.err;
+  const AviFacts avi = ReadAvi(mended);
+  EXPECT_TRUE(avi.has_index);
+  EXPECT_GE(avi.total_frames, 7u);  // 2 MB of 480 x 270 frames
+  fs::path xml = mended;
+  xml.replace_extension(".xml");
+  EXPECT_EQ(XmlFrames(xml), static_cast<int>(avi.total_frames));
+  EXPECT_NE(r.err.find("was mended into the clip " + mended.string()), std::string::npos) << r.err;
+  // The mended file plays to its end.
+  Outcome play = RunIn(dir_, {"/usr/bin/gst-launch-1.0", "-q", "filesrc",
+                              "location=" + mended.string(), "!", "avidemux", "!", "fakesink"});
+  EXPECT_EQ(play.status, 0) << play.err;
+}
+
+// A disk that fills up during a clip: the clip keeps what was written, the message says the
+// disk is full, and no broken recording is left.
+TEST_F(Engine, DiskFullDuringAClipKeepsWhatWasWritten) {
+  const fs::path video = Simulate(480, 270, 12, 5);
+  test::SmallDisk disk(dir_ / "disk", 4096);
+  if (!disk.valid()) GTEST_SKIP() << "cannot mount a small file system here";
+  const fs::path clips = disk.path();
+  const fs::path settings = Settings({"AP.limit_MB=0", "AP.limit_stop=0"});
+  const auto t0 = std::chrono::steady_clock::now();
+  Outcome r = RunIn(dir_, {kTool, "detect", "--source", video.string(), "--out", clips.string(),
+                           "--start", "2024-01-02T02:10:00", "--settings", settings.string()});
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8)) << "a stall";
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("is full"), std::string::npos) << r.err;
+  EXPECT_TRUE(FilesNamed(clips, std::regex("T.*")).empty());
+  EXPECT_TRUE(FilesNamed(clips, std::regex(".*\\.part")).empty());
+  const std::vector<fs::path> kept = FilesNamed(clips, std::regex("M.*\\.avi"));
+  ASSERT_EQ(kept.size(), 1u) << r.err;
+  const AviFacts avi = ReadAvi(kept[0]);
+  EXPECT_TRUE(avi.has_index);
+  EXPECT_GT(avi.total_frames, 5u);
+  fs::path xml = kept[0];
+  xml.replace_extension(".xml");
+  if (fs::exists(xml)) {
+    EXPECT_EQ(XmlFrames(xml), static_cast<int>(avi.total_frames));
+  }
+  for (const fs::path& product : FilesNamed(clips, std::regex(".*")))
+    EXPECT_GT(fs::file_size(product), 0u) << product;
 }
 
 // A batch run ended by a signal says so in its exit status, after a clean end.
