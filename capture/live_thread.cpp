@@ -239,6 +239,7 @@ void CLiveThread::FinishClip(FinishedClip& clip) {
       }
       if (hooks_.add_new_clip) hooks_.add_new_clip(final_path);
     }
+    state_.last_clip = final_path;
     state_.rec_file.clear();
   }
 

@@ -30,7 +30,8 @@ bool LiveGraph::BuildRecordBranch() {
       ReportMessage("UM003: HDD Space limit. Please Stop and delete old files");
       return false;
     }
-    DiskSpaceOutcome outcome = MakeDiskSpace(free_mb, ap_.limit_MB, DayDir(), db_dir);
+    DiskSpaceOutcome outcome =
+        MakeDiskSpace(free_mb, ap_.limit_MB, DayDir(), db_dir, FreeDiskMB, state_.last_clip);
     if (!outcome.met) {
       ReportMessage("%s", outcome.message.c_str());
       return false;
