@@ -69,6 +69,9 @@ class LiveGraph {
   // The last recording file taken down could not be finished by its writer (a full disk,
   // a failed write): it has no index until it is mended.
   bool recording_unfinished() const { return recording_unfinished_; }
+  // Frames that have reached the detection filter, over every graph built (never reset), so
+  // that another thread can tell whether the source still delivers.
+  int64_t frames_in() const { return frames_in_.load(std::memory_order_relaxed); }
   // Streaming has stopped on an error (the recording may be cut off).
   bool stopped_by_error() const { return graph_ && media::Failed(graph_->last_error()); }
 
@@ -137,6 +140,7 @@ class LiveGraph {
   bool writer_got_data_ = false;
   std::atomic<bool> branch_has_frames_{false};
   std::atomic<bool> branch_finished_{false};
+  std::atomic<int64_t> frames_in_{0};
 
   std::mutex events_mutex_;
   std::deque<media::GraphEvent> events_;

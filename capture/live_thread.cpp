@@ -171,7 +171,8 @@ void CLiveThread::KeepCutOffRecording() {
 
 void CLiveThread::StopCapture() {
   StoreShared(ib_.output_hold, 1);
-  const bool cut_off = graph_.exists() && graph_.stopped_by_error();
+  const bool cut_off =
+      source_lost_.exchange(false) || (graph_.exists() && graph_.stopped_by_error());
   if (graph_.exists()) {
     media::Result r = graph_.Stop();
     if (ib_.snap_valid && ib_.snapshot) {

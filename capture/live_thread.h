@@ -80,6 +80,9 @@ class CLiveThread : public QObject {
   void HandleGraphEvents() { graph_.HandleGraphEvents(); }
 
   ftp::FtpUploader& uploader() { return *uploader_; }
+  // The source has stopped delivering: the next stop keeps the clip being recorded (cut off
+  // where the pictures stopped) instead of removing it. Thread-safe.
+  void MarkSourceLost() { source_lost_ = true; }
   // The number (block clip_no) of the last clip whose end this thread has handled.
   int finished_clip_no() const { return finished_clip_no_.load(); }
   LiveGraph& graph() { return graph_; }
@@ -108,6 +111,7 @@ class CLiveThread : public QObject {
   LiveGraph graph_;
   std::unique_ptr<ftp::FtpUploader> uploader_;
   std::atomic<int> finished_clip_no_{0};
+  std::atomic<bool> source_lost_{false};
   QThread thread_;
 };
 

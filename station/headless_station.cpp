@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "app/font_size.h"
 #include "app/messages.h"
@@ -21,6 +22,7 @@
 #include "detectfilter/shared_field.h"
 #include "products/ftp_upload.h"
 #include "schedule/detection_schedule.h"
+#include "station/source_recovery.h"
 #include "station/station_actions.h"
 
 namespace orvanta::station {
@@ -132,6 +134,11 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   std::atomic<bool> failed{false};
   std::atomic<bool> ending{false};
 
+  // A camera that drops in the night is retried instead of ending the run (with a schedule,
+  // the schedule decides when the capture runs).
+  std::unique_ptr<SourceRecovery> recovery;
+  auto recovering = [&recovery] { return recovery && recovery->armed(); };
+
   auto end_run = [&] {
     if (ending.exchange(true)) return;
     qapp->quit();
@@ -142,18 +149,22 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   // Stop and then Detect within the same end-of-clip sequence: no end then).
   hooks.stop_action = [&] {
     page.Stop();
-    if (app.state.graph_error != 0) failed = true;
+    if (app.state.graph_error != 0 && !recovering()) failed = true;
     if (!live || scheduled) return;  // the schedule starts detection again later
     live->PostTask([&] {
       QMetaObject::invokeMethod(
           qapp,
           [&] {
-            if (page.live_state() == capture::kIdle) end_run();
+            if (page.live_state() != capture::kIdle) return;
+            if (recovery && recovery->TakeOverStop()) return;
+            end_run();
           },
           Qt::QueuedConnection);
     });
   };
-  hooks.graph_failed = [&failed] { failed = true; };
+  hooks.graph_failed = [&] {
+    if (!recovering()) failed = true;
+  };
   hooks.graph_notify = [&] {
     QMetaObject::invokeMethod(
         qapp,
@@ -172,6 +183,8 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
     hooks.graph_built = [user](LiveGraph& graph) { user(graph); };
   }
   thread.Start();
+  if (!scheduled && SourceRecovery::AppliesTo(app.ib))
+    recovery = std::make_unique<SourceRecovery>(app, page, thread, qapp);
 
   QSocketNotifier notifier(stop_pipe[0], QSocketNotifier::Read);
   bool stop_asked = false;
@@ -214,6 +227,7 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
   qapp->exec();
   ticks.stop();
   timetable = nullptr;
+  recovery.reset();
 
   const bool clean = ShutDownLiveThread(thread);
   if (options.save_settings) SaveSettings(app);
