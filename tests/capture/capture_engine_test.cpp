@@ -637,6 +637,62 @@ TEST_F(RtspEngine, CameraWithPasswordRunningContinuously) {
   EXPECT_EQ(r.status, 0);
 }
 
+// A camera that loses power for 20 s in the night: the station notices, reports it once,
+// keeps trying, and records the next meteor once the camera is back, without a person.
+TEST_F(RtspEngine, CameraKilledAndRestartedIsResumed) {
+  const fs::path video = Simulate(480, 270, 60, 5);
+  const std::string source = "filesrc location=" + video.string() + " ! avidemux";
+  const int port = 20000 + ::getpid() % 20000;
+  auto start_camera = [&] {
+    return Start(dir_ / "cam",
+                 {ORVANTA_RTSP_CAMERA_PATH, std::to_string(port), "480", "270", source});
+  };
+  fs::create_directories(dir_ / "cam");
+  pid_t camera = start_camera();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const fs::path settings =
+      CameraSettings("127.0.0.1:" + std::to_string(port) + "/cam", "", "", true);
+  const fs::path clips = dir_ / "clips";
+  pid_t station = Start(dir_, {kStation, "--headless", settings.string()});
+  auto wait_for_clips = [&](size_t count, int seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (FilesNamed(clips, std::regex("M.*\\.xml")).size() < count &&
+           std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return FilesNamed(clips, std::regex("M.*\\.xml")).size();
+  };
+  const size_t before = wait_for_clips(1, 30);
+  ASSERT_GE(before, 1u);
+  ::kill(camera, SIGKILL);
+  ::waitpid(camera, nullptr, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(20));
+  EXPECT_EQ(::waitpid(station, nullptr, WNOHANG), 0) << "the station gave up";
+  const size_t during = FilesNamed(clips, std::regex("M.*\\.xml")).size();
+  camera = start_camera();
+  // The camera starts its sky again: a meteor comes 5 s in.
+  const size_t after = wait_for_clips(during + 1, 60);
+  ::kill(station, SIGTERM);
+  Outcome r = Finish(dir_, station);
+  ::kill(camera, SIGKILL);
+  ::waitpid(camera, nullptr, 0);
+  EXPECT_GT(after, during) << r.err;
+  EXPECT_EQ(r.status, 0) << r.err;
+  auto count = [&](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = r.err.find(text); at != std::string::npos; at = r.err.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("has stopped sending pictures"), 1u) << r.err;
+  EXPECT_EQ(count("sends pictures again"), 1u) << r.err;
+  EXPECT_TRUE(FilesNamed(clips, std::regex("T.*")).empty());
+  for (const fs::path& m : FilesNamed(clips, std::regex("M.*\\.avi"))) {
+    fs::path xml = m;
+    xml.replace_extension(".xml");
+    EXPECT_TRUE(ReadAvi(m).has_index) << m;
+    EXPECT_EQ(static_cast<int>(ReadAvi(m).total_frames), XmlFrames(xml)) << m;
+  }
+}
+
 TEST_F(RtspEngine, WrongPasswordIsReportedWithoutThePassword) {
   test::RtspTestServer camera("watcher", "s3cret@cam");
   const fs::path settings = CameraSettings(camera.address(), "watcher", "guessed-pw", true);
