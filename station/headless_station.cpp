@@ -51,8 +51,8 @@ constexpr int kShutdownWaitMs = 5000;
 // A stop asked from outside (signal, service manager) does not throw away the clip being
 // recorded: detection ends, the clip ends with the next frame and is finished like any
 // other, and only then does the run end. A source that sends no more frames cannot end
-// the clip; the run then ends after kCutClipWait as it would between clips.
-void EndAfterClip(LiveController& page, const DetectionBlock& block, const CLiveThread& live,
+// the clip: after kCutClipWait its file is kept as it stands and the run ends.
+void EndAfterClip(LiveController& page, const DetectionBlock& block, CLiveThread& live,
                   QObject* context, std::function<void()> end_run) {
   if (!page.CutClipShort()) {
     end_run();
@@ -68,6 +68,8 @@ void EndAfterClip(LiveController& page, const DetectionBlock& block, const CLive
     if (!finished && std::chrono::steady_clock::now() < deadline) return;
     poll->stop();
     poll->deleteLater();
+    // A clip the source left hanging keeps what it has, as after a drop.
+    if (!finished) live.MarkSourceLost();
     end_run();
   });
   poll->start(20);
