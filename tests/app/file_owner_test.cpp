@@ -36,7 +36,15 @@ TEST_F(WholeFileTest, ReplacesTheBytesWithTheModeAsked) {
 
 TEST_F(WholeFileTest, FailuresAreToldApart) {
   EXPECT_EQ(WriteWholeFile((dir_ / "no/such/dir/f").string(), "x"), WriteFailure::CannotCreate);
-  EXPECT_EQ(WriteWholeFile("/dev/full", std::string(4096, 'x')), WriteFailure::ShortWrite);
+  for (bool whole : {false, true}) {
+    SCOPED_TRACE(whole);
+    EXPECT_EQ(WriteWholeFile("/dev/full", std::string(4096, 'x'), {.whole_or_nothing = whole}),
+              WriteFailure::ShortWrite);
+    // A device named as the output is written to, never replaced.
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+  }
 }
 
 // Products are written whole or not at all: a full disk leaves the old file as it was and
