@@ -46,8 +46,8 @@ WriteFailure WriteWholeFile(const std::string& path, std::string_view bytes, Who
   // Only a regular file (or none yet) is replaced; a device or a pipe named as the output
   // is written in place, never renamed over.
   struct stat existing {};
-  const bool replace = how.whole_or_nothing &&
-                       (::lstat(path.c_str(), &existing) != 0 || S_ISREG(existing.st_mode));
+  const bool replace =
+      how.whole_or_nothing && (::lstat(path.c_str(), &existing) != 0 || S_ISREG(existing.st_mode));
   const std::string target = replace ? path + ".part" : path;
   FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, how.mode));
   if (!file.valid()) return WriteFailure::CannotCreate;

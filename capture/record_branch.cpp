@@ -140,7 +140,8 @@ bool LiveGraph::FinishRecordFile() {
   if (!branch_.writer || !parts_.zav) return true;
   {
     std::lock_guard lock(writer_mutex_);
-    if (writer_done_ || !writer_got_data_) return true;
+    if (!writer_got_data_) return true;
+    if (writer_done_) return !Failed(graph_->last_error());
   }
   // End of stream into the branch: the multiplexer writes its index and header sizes and
   // passes the end on to the writer.
@@ -162,7 +163,9 @@ bool LiveGraph::FinishRecordFile() {
     if (now >= until) return false;
     writer_done_cv_.wait_for(lock, std::chrono::milliseconds(50));
   }
-  return true;
+  // The end reaches the writer even when its writes failed (a full disk): the file is only
+  // known to be complete when the graph has had no error.
+  return !Failed(graph_->last_error());
 }
 
 void LiveGraph::TearDownRecordBranch() {
