@@ -15,10 +15,11 @@ TEST(AviMend, UnfinishedRecordingsGetTheirIndexAndCounts) {
     const char* name;
     AviLayout layout;
     uint32_t frames;
+    const char* tail = "";  // bytes after the last whole chunk
   } cases[] = {
       {"killed between frames", {.frames = 3}, 3},
       {"killed inside a frame", {.frames = 3, .torn_bytes = 20}, 3},
-      {"killed inside a frame header", {.frames = 2, .torn_bytes = 0}, 2},
+      {"killed inside a frame header", {.frames = 2}, 2, "00d"},
       {"frames with sound", {.frames = 4, .sound = true, .torn_bytes = 5}, 4},
       {"odd frame size", {.frames = 2, .frame_bytes = 7}, 2},
   };
@@ -26,9 +27,7 @@ TEST(AviMend, UnfinishedRecordingsGetTheirIndexAndCounts) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string path = dir / "T20240102_021000_JPTK01_C1.avi";
-    std::string bytes = UnfinishedAvi(c.layout);
-    if (std::string(c.name) == "killed inside a frame header") bytes += "00d";
-    WriteText(path, bytes);
+    WriteText(path, UnfinishedAvi(c.layout) + c.tail);
     Result<AviFacts> facts = MendAvi(path);
     ASSERT_TRUE(facts.ok()) << facts.message();
     EXPECT_TRUE(facts->mended);
