@@ -1,9 +1,11 @@
 #include "app/file_owner.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace orvanta {
 
@@ -41,11 +43,21 @@ bool WriteAll(int fd, const void* data, size_t size) {
 }
 
 WriteFailure WriteWholeFile(const std::string& path, std::string_view bytes, WholeFileWrite how) {
-  FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, how.mode));
+  // Only a regular file (or none yet) is replaced; a device or a pipe named as the output
+  // is written in place, never renamed over.
+  struct stat existing {};
+  const bool replace =
+      how.whole_or_nothing && (::lstat(path.c_str(), &existing) != 0 || S_ISREG(existing.st_mode));
+  const std::string target = replace ? path + ".part" : path;
+  FileDescriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, how.mode));
   if (!file.valid()) return WriteFailure::CannotCreate;
   bool ok = WriteAll(file.get(), bytes.data(), bytes.size());
   if (ok && how.sync) ok = ::fsync(file.get()) == 0;
   if (file.Close() != 0) ok = false;
+  if (replace) {
+    if (ok) ok = std::rename(target.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(target.c_str());
+  }
   return ok ? WriteFailure::None : WriteFailure::ShortWrite;
 }
 

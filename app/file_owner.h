@@ -55,6 +55,10 @@ enum class WriteFailure { None, CannotCreate, ShortWrite };
 struct WholeFileWrite {
   mode_t mode = 0666;  // for a new file, less the umask
   bool sync = false;   // the bytes are on the disk before the write returns
+  // Written under a temporary name beside `path` and renamed over it once complete, so
+  // that a full disk or a crash never leaves a short or empty file under the real name.
+  // A `path` that names something other than a regular file is written in place.
+  bool whole_or_nothing = false;
 };
 
 // Creates or truncates `path` and writes `bytes`.

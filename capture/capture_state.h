@@ -20,6 +20,7 @@ struct FinishedClip;
 
 struct CaptureState {
   std::string rec_file;          // the file the recording branch writes; empty when none
+  std::string last_clip;         // the clip last finished: making room never takes it
   std::atomic<int> rec_mode{0};  // 0 no branch, 1 uncompressed, 3 through a compressor
   int32_t last_ftp_minute = 0;
   std::atomic<int> live_done{0};  // the live thread has handled Shutdown

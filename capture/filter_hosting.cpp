@@ -53,6 +53,14 @@ bool LiveGraph::HostDetectionFilter() {
     return refuse(media::kNoInterface);
   }
   parts_.zav.reset(filter);
+  media::PadRef frames_in(gst_element_get_static_pad(parts_.zav, "Input"));
+  gst_pad_add_probe(
+      frames_in, GST_PAD_PROBE_TYPE_BUFFER,
+      [](GstPad*, GstPadProbeInfo*, gpointer self) {
+        static_cast<LiveGraph*>(self)->frames_in_.fetch_add(1, std::memory_order_relaxed);
+        return GST_PAD_PROBE_OK;
+      },
+      this, nullptr);
   media::PadRef clip_out(gst_element_get_static_pad(parts_.zav, "Output2"));
   gst_pad_add_probe(
       clip_out, GST_PAD_PROBE_TYPE_BUFFER,

@@ -132,4 +132,12 @@ void LiveController::ToggleRec(bool by_timer) {
   }
 }
 
+bool LiveController::CutClipShort() {
+  StoreShared(block_.detect_on, 0);
+  StoreShared(block_.force_rec, 0);
+  if (!LoadShared(block_.clip_started)) return false;
+  StoreShared(block_.rec_remain, 0);
+  return true;
+}
+
 }  // namespace orvanta::capture

@@ -44,6 +44,11 @@ class LiveController {
   void Stop();
   // The Rec toggle. `by_timer` is the schedule's periodic pulse, which keeps timer_rec.
   void ToggleRec(bool by_timer = false);
+  // For leaving the program: no new clip starts, and the clip being recorded ends with the
+  // next frame (its tail cut short) and is finished like any other. Returns whether a clip
+  // is still recording; called again until it is not, since the filter may have been
+  // counting the tail down at the same moment.
+  bool CutClipShort();
 
   int live_state() const { return live_state_.load(); }
   bool rec_on() const { return rec_on_.load(); }

@@ -201,8 +201,7 @@ Result LiveGraph::Run() {
 Result LiveGraph::Stop() {
   if (!graph_) return media::kWrongState;
   if (hooks_.graph_stopping) hooks_.graph_stopping();
-  if (!FinishRecordFile())
-    ReportMessage("The recording file %s could not be finished", state_.rec_file.c_str());
+  recording_unfinished_ = !FinishRecordFile();
   playing_ = false;
   return graph_->Stop();
 }
@@ -232,6 +231,11 @@ void LiveGraph::HandleGraphEvents() {
         ReportGraphError(event.param1, 351);
       } else {
         StopAction();
+        if (event.param1 == media::kDiskFull)
+          ReportMessage(
+              "The disk of the clip store (%s) is full: the clip being recorded is kept "
+              "with what was written, and recording stops",
+              FieldUtf8(ap_.db_dir).c_str());
         ReportMessage("UE042: Playback ERRORABORT (0x%08lx: %s). Aborting...\r\n",
                       static_cast<unsigned long>(static_cast<uint32_t>(event.param1)),
                       ResultMessage(static_cast<media::Result>(event.param1)).c_str());

@@ -66,6 +66,14 @@ class LiveGraph {
   // The filter has announced the end of the clip the recording branch holds (its ClipEnd
   // may still be on its way to the live thread).
   bool recording_finished() const { return branch_finished_.load(); }
+  // The last recording file taken down could not be finished by its writer (a full disk,
+  // a failed write): it has no index until it is mended.
+  bool recording_unfinished() const { return recording_unfinished_; }
+  // Frames that have reached the detection filter, over every graph built (never reset), so
+  // that another thread can tell whether the source still delivers.
+  int64_t frames_in() const { return frames_in_.load(std::memory_order_relaxed); }
+  // Streaming has stopped on an error (the recording may be cut off).
+  bool stopped_by_error() const { return graph_ && media::Failed(graph_->last_error()); }
 
   // Reads the graph's waiting events: a file source's end performs Stop, an error Stop
   // and its message. Called on the thread that owns the pages (the live page's).
@@ -123,6 +131,7 @@ class LiveGraph {
   Parts parts_;
   Branch branch_;
   bool audio_from_video_source_ = false;
+  bool recording_unfinished_ = false;
 
   // The writer's end of stream: the recording file is complete.
   std::mutex writer_mutex_;
@@ -131,6 +140,7 @@ class LiveGraph {
   bool writer_got_data_ = false;
   std::atomic<bool> branch_has_frames_{false};
   std::atomic<bool> branch_finished_{false};
+  std::atomic<int64_t> frames_in_{0};
 
   std::mutex events_mutex_;
   std::deque<media::GraphEvent> events_;

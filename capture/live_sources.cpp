@@ -1,3 +1,6 @@
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -131,9 +134,11 @@ bool LiveGraph::FilterSource() {
       }
     }
   } else {
-    FILE* f = std::fopen(address.c_str(), "rb");
-    r = f ? media::kOk : (errno == EACCES ? media::kAccessDenied : media::kFileNotFound);
-    if (f) std::fclose(f);
+    // Without waiting: a FIFO opened for reading waits for a writer, and nothing could
+    // end that wait.
+    const int fd = ::open(address.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    r = fd >= 0 ? media::kOk : (errno == EACCES ? media::kAccessDenied : media::kFileNotFound);
+    if (fd >= 0) ::close(fd);
     if (!Failed(r)) {
       if (has_location) {
         g_object_set(parts_.source, "location", address.c_str(), nullptr);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStringList>
 #include <chrono>
@@ -17,7 +18,9 @@
 #include "capture/clip_end_rules.h"
 #include "capture/graph_error_log.h"
 #include "clipnaming/clip_name.h"
+#include "clipnaming/left_recordings.h"
 #include "detectfilter/shared_field.h"
+#include "products/avi_mend.h"
 #include "products/clip_products.h"
 #include "products/compose_image.h"
 #include "products/ftp_upload.h"
@@ -75,6 +78,10 @@ void CLiveThread::PostTask(std::function<void()> task) {
 
 void CLiveThread::Wait() {
   thread_.wait();
+}
+
+bool CLiveThread::Wait(int ms) {
+  return thread_.wait(QDeadlineTimer(ms));
 }
 
 void CLiveThread::customEvent(QEvent* event) {
@@ -137,8 +144,35 @@ void CLiveThread::DeleteRecordingFile() {
   state_.rec_file.clear();
 }
 
+// The clip's file could not be finished by its writer (the disk filled up): it keeps the
+// frames that reached it, and the clip's record and listing say as many.
+void CLiveThread::MendUnfinishedFile(FinishedClip& clip) {
+  if (state_.rec_file.empty()) return;
+  Result<AviFacts> facts = MendAvi(state_.rec_file);
+  if (!facts) {
+    ReportMessage("The recording file %s could not be finished: %s", state_.rec_file.c_str(),
+                  facts.message().c_str());
+    DeleteRecordingFile();
+    return;
+  }
+  clip.block.clip_frames = static_cast<int32_t>(facts->frames);
+  clip.delivered = static_cast<int>(facts->frames);
+}
+
+// A clip cut off by a streaming error (a full disk, a source gone) keeps what was written:
+// the file is mended, named as a clip and given its record.
+void CLiveThread::KeepCutOffRecording() {
+  const LeftRecording kept =
+      MendRecording(state_.rec_file, ClipRecordInputsFrom(ib_, ap_, app_.state.tz_bias));
+  state_.rec_file.clear();
+  ReportMessage("%s", kept.message.c_str());
+  if (!kept.clip.empty() && hooks_.add_new_clip) hooks_.add_new_clip(kept.clip);
+}
+
 void CLiveThread::StopCapture() {
   StoreShared(ib_.output_hold, 1);
+  const bool cut_off =
+      source_lost_.exchange(false) || (graph_.exists() && graph_.stopped_by_error());
   if (graph_.exists()) {
     media::Result r = graph_.Stop();
     if (ib_.snap_valid && ib_.snapshot) {
@@ -155,6 +189,10 @@ void CLiveThread::StopCapture() {
   // next clip had already started; one that never got a clip frame (opened after the last
   // clip) goes like an unfinished one.
   if (graph_.recording_finished()) return;
+  if (cut_off && graph_.recording_has_frames() && !state_.rec_file.empty()) {
+    KeepCutOffRecording();
+    return;
+  }
   if (ib_.end_status == kClipNone || !graph_.recording_has_frames()) DeleteRecordingFile();
 }
 
@@ -183,6 +221,7 @@ void CLiveThread::FinishClip(FinishedClip& clip) {
   }
   const int end_status = cb.end_status;
   if (end_status != kClipFinished) DeleteRecordingFile();
+  if (end_status == kClipFinished && graph_.recording_unfinished()) MendUnfinishedFile(clip);
 
   std::string final_path;
   ClipNameParts parts;
@@ -201,11 +240,13 @@ void CLiveThread::FinishClip(FinishedClip& clip) {
       }
       if (hooks_.add_new_clip) hooks_.add_new_clip(final_path);
     }
+    state_.last_clip = final_path;
     state_.rec_file.clear();
   }
 
   if (running && !restart_whole) RecordNextClip();
   if (end_status != kClipNone) ReportClipProducts(clip, final_path, parts);
+  finished_clip_no_ = cb.clip_no;
   if (restart_whole) {
     Pause(100);
     if (resume == kDetecting) {

@@ -72,11 +72,19 @@ class CLiveThread : public QObject {
   void PostTask(std::function<void()> task);
   // Waits until the thread has ended after Shutdown.
   void Wait();
+  // The same for at most `ms` milliseconds; false when the thread is still busy (a source
+  // that blocks in opening, a file system that does not answer).
+  bool Wait(int ms);
 
   // The graph's events, read on the thread that owns the pages.
   void HandleGraphEvents() { graph_.HandleGraphEvents(); }
 
   ftp::FtpUploader& uploader() { return *uploader_; }
+  // The source has stopped delivering: the next stop keeps the clip being recorded (cut off
+  // where the pictures stopped) instead of removing it. Thread-safe.
+  void MarkSourceLost() { source_lost_ = true; }
+  // The number (block clip_no) of the last clip whose end this thread has handled.
+  int finished_clip_no() const { return finished_clip_no_.load(); }
   LiveGraph& graph() { return graph_; }
 
  protected:
@@ -90,6 +98,8 @@ class CLiveThread : public QObject {
                           const ClipNameParts& parts);
   void RecordNextClip();
   void DeleteRecordingFile();
+  void KeepCutOffRecording();
+  void MendUnfinishedFile(FinishedClip& clip);
   void RunActionCommand(const std::string& final_path);
 
   AppContext& app_;
@@ -100,6 +110,8 @@ class CLiveThread : public QObject {
   LiveController& page_;
   LiveGraph graph_;
   std::unique_ptr<ftp::FtpUploader> uploader_;
+  std::atomic<int> finished_clip_no_{0};
+  std::atomic<bool> source_lost_{false};
   QThread thread_;
 };
 

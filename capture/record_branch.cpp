@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -29,7 +30,8 @@ bool LiveGraph::BuildRecordBranch() {
       ReportMessage("UM003: HDD Space limit. Please Stop and delete old files");
       return false;
     }
-    DiskSpaceOutcome outcome = MakeDiskSpace(free_mb, ap_.limit_MB, DayDir(), db_dir);
+    DiskSpaceOutcome outcome =
+        MakeDiskSpace(free_mb, ap_.limit_MB, DayDir(), db_dir, FreeDiskMB, state_.last_clip);
     if (!outcome.met) {
       ReportMessage("%s", outcome.message.c_str());
       return false;
@@ -73,6 +75,7 @@ bool LiveGraph::BuildRecordBranch() {
   }
   branch_has_frames_ = false;
   branch_finished_ = false;
+  recording_unfinished_ = false;
   GstPad* writer_in = gst_element_get_static_pad(branch_.writer, "sink");
   gst_pad_add_probe(
       writer_in,
@@ -137,7 +140,8 @@ bool LiveGraph::FinishRecordFile() {
   if (!branch_.writer || !parts_.zav) return true;
   {
     std::lock_guard lock(writer_mutex_);
-    if (writer_done_ || !writer_got_data_) return true;
+    if (!writer_got_data_) return true;
+    if (writer_done_) return !Failed(graph_->last_error());
   }
   // End of stream into the branch: the multiplexer writes its index and header sizes and
   // passes the end on to the writer.
@@ -145,14 +149,28 @@ bool LiveGraph::FinishRecordFile() {
     media::PadRef out(gst_element_get_static_pad(parts_.zav, name));
     if (out) graph_->SendEndOfStream(out);
   }
+  // After a streaming error (a full disk, a source gone) the end may never reach the writer:
+  // it gets a second, then the file is mended from what it holds instead.
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  bool error_seen = false;
   std::unique_lock lock(writer_mutex_);
-  return writer_done_cv_.wait_for(lock, std::chrono::seconds(10), [this] { return writer_done_; });
+  while (!writer_done_) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!error_seen && Failed(graph_->last_error())) {
+      error_seen = true;
+      until = std::min(until, now + std::chrono::seconds(1));
+    }
+    if (now >= until) return false;
+    writer_done_cv_.wait_for(lock, std::chrono::milliseconds(50));
+  }
+  // The end reaches the writer even when its writes failed (a full disk): the file is only
+  // known to be complete when the graph has had no error.
+  return !Failed(graph_->last_error());
 }
 
 void LiveGraph::TearDownRecordBranch() {
   if (!graph_) return;
-  if (!FinishRecordFile())
-    ReportMessage("The recording file %s could not be finished", state_.rec_file.c_str());
+  recording_unfinished_ = !FinishRecordFile();
   // The branch goes from the elements behind the clip outputs down to the writer.
   media::PadRef frames;
   media::PadRef sound;

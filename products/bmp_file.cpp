@@ -50,7 +50,7 @@ std::string EncodeBmp24(const Image24& image) {
 
 Status WriteBmp24(const std::string& path, const Image24& image) {
   if (!image.valid()) return Error{kSaveImageFailed};
-  switch (WriteWholeFile(path, EncodeBmp24(image))) {
+  switch (WriteWholeFile(path, EncodeBmp24(image), {.whole_or_nothing = true})) {
     case WriteFailure::None:
       return {};
     case WriteFailure::CannotCreate:

@@ -137,8 +137,8 @@ ClipRecordOutcome WriteClipRecord(const std::string& xml_path, const std::string
   outcome.rate = ChooseFrameRate(in.timelog, in.fps, in.avg_time_per_frame);
   if (outcome.rate.avi_us > 0)
     outcome.message = FixAviFrameRate(video_path, outcome.rate.avi_us).message;
-  outcome.written =
-      WriteWholeFile(xml_path, FormatClipRecord(in, outcome.rate.rate)) == WriteFailure::None;
+  outcome.written = WriteWholeFile(xml_path, FormatClipRecord(in, outcome.rate.rate),
+                                   {.whole_or_nothing = true}) == WriteFailure::None;
   return outcome;
 }
 

@@ -40,7 +40,7 @@ Result<std::string> EncodeJpeg(const Image24& image, int quality) {
 Status SaveImageAsJpeg(const std::string& jpeg_path, const Image24& image, int quality) {
   auto bytes = EncodeJpeg(image, quality);
   if (!bytes) return bytes.status();
-  switch (WriteWholeFile(jpeg_path, *bytes)) {
+  switch (WriteWholeFile(jpeg_path, *bytes, {.whole_or_nothing = true})) {
     case WriteFailure::None:
       return {};
     case WriteFailure::CannotCreate:

@@ -2,6 +2,7 @@
 add_library(orvanta_products STATIC
   ${CMAKE_CURRENT_LIST_DIR}/area_mask.cpp
   ${CMAKE_CURRENT_LIST_DIR}/avi_frame_rate.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/avi_mend.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bmp_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/clip_record.cpp
   ${CMAKE_CURRENT_LIST_DIR}/clip_record_params.cpp

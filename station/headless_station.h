@@ -1,7 +1,8 @@
 // The station without a window: the live thread, the live page's actions and the graph's
 // events on the main thread's event loop, detection started at once, ended by SIGINT or
-// SIGTERM (or by the end of a file source, or by a graph failure) with a clean stop:
-// the current recording is finished or removed before the program leaves.
+// SIGTERM (or by the end of a file source, or by a graph failure) with a clean stop: a
+// clip being recorded when a signal comes is cut short and finished, and the program
+// leaves within seconds even when its source never answers.
 #pragma once
 
 #include <functional>
@@ -34,6 +35,9 @@ struct HeadlessOptions {
   // read them), and once the loop has ended, before the clean stop.
   std::function<void(const capture::LiveController& page, bool scheduled)> started;
   std::function<void()> ending;
+  // A run ended by a signal returns 128 + its number (as a shell reports it), so that a
+  // script can tell an interrupted batch run from a complete one.
+  bool signal_status = false;
 };
 
 // Runs the station until it ends; needs a QCoreApplication. Returns the exit status:
@@ -43,5 +47,8 @@ int RunHeadlessStation(AppContext& app, capture::CaptureState& state,
 
 // Asks a running station to end (async-signal-safe).
 void RequestHeadlessStop();
+
+// The signal that asked the run to end, or 0.
+int HeadlessStopSignal();
 
 }  // namespace orvanta::station

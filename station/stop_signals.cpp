@@ -10,8 +10,10 @@ namespace orvanta::station {
 namespace {
 
 int stop_pipe[2] = {-1, -1};
+volatile sig_atomic_t received = 0;
 
-void OnSignal(int) {
+void OnSignal(int signal) {
+  if (received == 0) received = signal;
   StopSignals::Request();
 }
 
@@ -27,6 +29,10 @@ void StopSignals::Request() {
     const char c = 's';
     [[maybe_unused]] ssize_t n = ::write(stop_pipe[1], &c, 1);
   }
+}
+
+int StopSignals::Received() {
+  return received;
 }
 
 StopSignals::StopSignals(std::function<void()> on_stop) {

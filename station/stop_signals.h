@@ -17,6 +17,8 @@ class StopSignals {
 
   // Asks as a signal would (async-signal-safe).
   static void Request();
+  // The first SIGINT or SIGTERM received, 0 before any (a request is no signal).
+  static int Received();
 
  private:
   struct Notifier;

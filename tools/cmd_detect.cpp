@@ -181,7 +181,8 @@ GstPadProbeReturn OnInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     case Tracker::Phase::kDetecting:
       break;
   }
-  StoreShared(ib.detect_on, 1);
+  // Once a stop is asked for, the clip being recorded is ended and no new one may start.
+  if (station::HeadlessStopSignal() == 0) StoreShared(ib.detect_on, 1);
   std::lock_guard lock(t->mu);
   const int64_t k = t->frame++;
   // The block holds the state after the previous frame: a new clip shows how far back its
@@ -284,6 +285,7 @@ int RunDetect(const std::vector<std::string>& args) {
   options.save_settings = false;
   options.use_schedule = false;
   options.detect_at_start = false;  // the probe arms detection once the filter is primed
+  options.signal_status = true;
   options.customize = [&](capture::CaptureHooks& hooks) {
     hooks.realtime_preview = false;
     hooks.make_preview_sink = [] {

@@ -190,7 +190,7 @@ Result ResultFromError(const GError* error) {
         error->code == GST_RESOURCE_ERROR_OPEN_READ_WRITE ||
         error->code == GST_RESOURCE_ERROR_OPEN_WRITE)
       return kAccessDenied;
-    if (error->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT) return static_cast<Result>(0x80070070u);
+    if (error->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT) return kDiskFull;
   }
   return kFail;
 }
@@ -619,6 +619,9 @@ Result Graph::last_error() const {
 
 GstBusSyncReply Graph::OnBusMessage(GstBus*, GstMessage* message, gpointer self) {
   static_cast<Graph*>(self)->HandleMessage(message);
+  // A dropped message is the handler's to free: every clip's end message carries copies
+  // of the maps and the snapshot, and a night's worth of them would otherwise pile up.
+  gst_message_unref(message);
   return GST_BUS_DROP;
 }
 

@@ -30,6 +30,8 @@ std::string ErrorText(Result result) {
       return "The operation could not be performed because the filter is in the wrong state";
     case kTimeout:
       return "The operation timed out";
+    case kDiskFull:
+      return "There is not enough space on the disk";
     default:
       return "";
   }

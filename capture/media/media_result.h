@@ -25,6 +25,7 @@ inline constexpr Result kCannotRender = static_cast<Result>(0x80040218u);
 inline constexpr Result kTypeNotAccepted = static_cast<Result>(0x8004022Au);
 inline constexpr Result kWrongState = static_cast<Result>(0x80040227u);
 inline constexpr Result kTimeout = static_cast<Result>(0x8004022Eu);
+inline constexpr Result kDiskFull = static_cast<Result>(0x80070070u);
 
 inline bool Failed(Result r) {
   return r < 0;

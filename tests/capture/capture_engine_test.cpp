@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/small_disk.h"
 
 #ifdef ORVANTA_HAVE_RTSP_SERVER
 #include <gst/gst.h>
@@ -385,7 +388,9 @@ TEST_F(Engine, DetectTakesTheFilesSizeOverTheSettings) {
   EXPECT_NE(r.out.find("detect: "), std::string::npos) << r.out;
 }
 
-TEST_F(Engine, SigtermDuringAClipLeavesNoBrokenClip) {
+// A service manager stopping the station at dawn must not cost the meteor being recorded:
+// the clip is cut short and finished (AVI complete, record written) before the exit.
+TEST_F(Engine, SigtermDuringAClipKeepsTheClip) {
   const fs::path video = Simulate(480, 270, 12, 5);
   const fs::path clips = dir_ / "clips";
   fs::create_directories(clips);
@@ -402,20 +407,155 @@ TEST_F(Engine, SigtermDuringAClipLeavesNoBrokenClip) {
       recording = recording || fs::file_size(t) > 200000;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  ASSERT_TRUE(FilesNamed(clips, std::regex("M.*\\.avi")).empty()) << "the clip ended by itself";
   ::kill(pid, SIGTERM);
   Outcome r = Finish(dir_, pid);
   ASSERT_TRUE(recording) << r.err;
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(FilesNamed(clips, std::regex("T.*\\.avi")).empty());
-  for (const fs::path& m : FilesNamed(clips, std::regex("M.*\\.avi"))) {
-    SCOPED_TRACE(m.string());
-    fs::path xml = m;
-    xml.replace_extension(".xml");
-    ASSERT_TRUE(fs::exists(xml));
-    EXPECT_EQ(static_cast<int>(ReadAvi(m).total_frames), XmlFrames(xml));
-  }
+  const std::vector<fs::path> kept = FilesNamed(clips, std::regex("M.*\\.avi"));
+  ASSERT_EQ(kept.size(), 1u) << r.err;
+  fs::path xml = kept[0];
+  xml.replace_extension(".xml");
+  ASSERT_TRUE(fs::exists(xml));
+  const AviFacts avi = ReadAvi(kept[0]);
+  EXPECT_TRUE(avi.has_index);
+  EXPECT_GT(avi.total_frames, 0u);
+  EXPECT_EQ(static_cast<int>(avi.total_frames), XmlFrames(xml));
   // The settings were saved at the end.
   EXPECT_NE(ReadFile(settings).find("AP.db_dir"), std::string::npos);
+}
+
+// A recording cut off by a kill (or a power cut) is found at the next start and mended into
+// a clip: index and header sizes written, its record beside it.
+TEST_F(Engine, RecordingLeftByAKillIsMendedAtTheNextStart) {
+  const fs::path video = Simulate(480, 270, 12, 5);
+  const fs::path clips = dir_ / "clips";
+  fs::create_directories(clips);
+  const fs::path settings =
+      Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.sm_on=0", "IF.filterinmode=1",
+                "IF.rtspinmode=0", "AP.dv_v_s_filter=filesrc", "AP.infname=" + video.string(),
+                "AP.db_dir=" + clips.string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+  pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
+  fs::path left;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (left.empty() && std::chrono::steady_clock::now() < until) {
+    for (const fs::path& t : FilesNamed(clips, std::regex("T.*\\.avi")))
+      if (fs::file_size(t) > 2000000) left = t;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ::kill(pid, SIGKILL);
+  Finish(dir_, pid);
+  ASSERT_FALSE(left.empty());
+  ASSERT_TRUE(fs::exists(left));
+  EXPECT_FALSE(ReadAvi(left).has_index);
+
+  // The next start: the station is stopped as soon as it runs.
+  pid = Start(dir_, {kStation, "--headless", settings.string()});
+  fs::path mended = left.parent_path() / ("M" + left.filename().string().substr(1));
+  const auto again = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!fs::exists(mended) && std::chrono::steady_clock::now() < again)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ::kill(pid, SIGTERM);
+  Outcome r = Finish(dir_, pid);
+  EXPECT_FALSE(fs::exists(left));
+  ASSERT_TRUE(fs::exists(mended)) << r.err;
+  const AviFacts avi = ReadAvi(mended);
+  EXPECT_TRUE(avi.has_index);
+  EXPECT_GE(avi.total_frames, 7u);  // 2 MB of 480 x 270 frames
+  fs::path xml = mended;
+  xml.replace_extension(".xml");
+  EXPECT_EQ(XmlFrames(xml), static_cast<int>(avi.total_frames));
+  EXPECT_NE(r.err.find("was mended into the clip " + mended.string()), std::string::npos) << r.err;
+  // The mended file plays to its end.
+  Outcome play = RunIn(dir_, {"/usr/bin/gst-launch-1.0", "-q", "filesrc",
+                              "location=" + mended.string(), "!", "avidemux", "!", "fakesink"});
+  EXPECT_EQ(play.status, 0) << play.err;
+}
+
+// A disk that fills up during a clip: the clip keeps what was written, the message says the
+// disk is full, and no broken recording is left.
+TEST_F(Engine, DiskFullDuringAClipKeepsWhatWasWritten) {
+  const fs::path video = Simulate(480, 270, 12, 5);
+  test::SmallDisk disk(dir_ / "disk", 4096);
+  if (!disk.valid()) GTEST_SKIP() << "cannot mount a small file system here";
+  const fs::path clips = disk.path();
+  const fs::path settings = Settings({"AP.limit_MB=0", "AP.limit_stop=0"});
+  const auto t0 = std::chrono::steady_clock::now();
+  Outcome r = RunIn(dir_, {kTool, "detect", "--source", video.string(), "--out", clips.string(),
+                           "--start", "2024-01-02T02:10:00", "--settings", settings.string()});
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(8)) << "a stall";
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("is full"), std::string::npos) << r.err;
+  EXPECT_TRUE(FilesNamed(clips, std::regex("T.*")).empty());
+  EXPECT_TRUE(FilesNamed(clips, std::regex(".*\\.part")).empty());
+  const std::vector<fs::path> kept = FilesNamed(clips, std::regex("M.*\\.avi"));
+  ASSERT_EQ(kept.size(), 1u) << r.err;
+  const AviFacts avi = ReadAvi(kept[0]);
+  EXPECT_TRUE(avi.has_index);
+  EXPECT_GT(avi.total_frames, 5u);
+  fs::path xml = kept[0];
+  xml.replace_extension(".xml");
+  if (fs::exists(xml)) {
+    EXPECT_EQ(XmlFrames(xml), static_cast<int>(avi.total_frames));
+  }
+  for (const fs::path& product : FilesNamed(clips, std::regex(".*")))
+    EXPECT_GT(fs::file_size(product), 0u) << product;
+}
+
+// A batch run ended by a signal says so in its exit status, after a clean end.
+TEST_F(Engine, InterruptedDetectExitsWithTheSignal) {
+  const fs::path video = Simulate(960, 540, 60, 5);
+  for (int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    fs::remove_all(dir_ / "clips");
+    fs::remove(dir_ / "stdout.txt");
+    pid_t pid = Start(dir_, {kTool, "detect", "--source", video.string(), "--out",
+                             (dir_ / "clips").string(), "--start", "2024-01-02T02:10:00"});
+    // Stopped once its first clip is out, well before the file's end.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ReadFile(dir_ / "stdout.txt").find("clip ") == std::string::npos &&
+           std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ::kill(pid, signal);
+    Outcome r = Finish(dir_, pid);
+    EXPECT_EQ(r.status, 128 + signal) << r.err;
+    for (const fs::path& t : FilesNamed(dir_ / "clips", std::regex("T.*\\.avi")))
+      ADD_FAILURE() << t << " " << fs::file_size(t) << "\n" << r.out << r.err;
+    for (const Clip& c : ClipLines(r.out))
+      EXPECT_EQ(ReadAvi(c.path).total_frames, static_cast<uint32_t>(c.frames)) << c.path;
+  }
+}
+
+// A source that blocks in opening (here a FIFO nobody writes to) cannot hold the station
+// past a stop.
+TEST_F(Engine, SourceThatNeverOpensDoesNotHoldOffSigterm) {
+  const fs::path fifo = dir_ / "camera.fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path clips = dir_ / "clips";
+  fs::create_directories(clips);
+  const fs::path settings =
+      Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.filterinmode=1", "IF.rtspinmode=0",
+                "AP.dv_v_s_filter=filesrc", "AP.infname=" + fifo.string(),
+                "AP.db_dir=" + clips.string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+  pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  ASSERT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the station ended by itself";
+  const auto signalled = std::chrono::steady_clock::now();
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  pid_t ended = 0;
+  while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() - signalled < std::chrono::seconds(15))
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const auto took = std::chrono::steady_clock::now() - signalled;
+  if (ended == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "still running 15 s after SIGTERM";
+  }
+  EXPECT_LT(took, std::chrono::seconds(10));
+  EXPECT_NE(ReadFile(dir_ / "stderr.txt").find("does not answer"), std::string::npos);
 }
 
 // "HH" and "MM" of local time shifted by `minutes`.
@@ -508,6 +648,68 @@ TEST_F(RtspEngine, CameraWithPasswordRunningContinuously) {
   EXPECT_TRUE(
       StationRecordsAClip(CameraSettings(camera.address(), "watcher", "s3cret@cam", true), &r));
   EXPECT_EQ(r.status, 0);
+}
+
+// A camera that loses power for 20 s in the night: the station notices, reports it once,
+// keeps trying, and records the next meteor once the camera is back, without a person.
+TEST_F(RtspEngine, CameraKilledAndRestartedIsResumed) {
+  const fs::path video = Simulate(480, 270, 60, 5);
+  const std::string source = "filesrc location=" + video.string() + " ! avidemux";
+  const int port = 20000 + ::getpid() % 20000;
+  auto start_camera = [&] {
+    return Start(dir_ / "cam",
+                 {ORVANTA_RTSP_CAMERA_PATH, std::to_string(port), "480", "270", source});
+  };
+  fs::create_directories(dir_ / "cam");
+  pid_t camera = start_camera();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const fs::path settings =
+      CameraSettings("127.0.0.1:" + std::to_string(port) + "/cam", "", "", true);
+  const fs::path clips = dir_ / "clips";
+  pid_t station = 0;
+  auto wait_for_clips = [&](size_t count, int seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (FilesNamed(clips, std::regex("M.*\\.xml")).size() < count &&
+           std::chrono::steady_clock::now() < until && ::waitpid(station, nullptr, WNOHANG) == 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return FilesNamed(clips, std::regex("M.*\\.xml")).size();
+  };
+  // On a busy machine the test camera may still be preparing its stream and refuse the
+  // first connection, which ends a station that never had a picture: it is started again.
+  size_t before = 0;
+  for (int attempt = 0; attempt < 3 && before == 0; ++attempt) {
+    station = Start(dir_, {kStation, "--headless", settings.string()});
+    before = wait_for_clips(1, 30);
+  }
+  ASSERT_GE(before, 1u) << ReadFile(dir_ / "stderr.txt");
+  ::kill(camera, SIGKILL);
+  ::waitpid(camera, nullptr, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(20));
+  EXPECT_EQ(::waitpid(station, nullptr, WNOHANG), 0) << "the station gave up";
+  const size_t during = FilesNamed(clips, std::regex("M.*\\.xml")).size();
+  camera = start_camera();
+  // The camera starts its sky again: a meteor comes 5 s in.
+  const size_t after = wait_for_clips(during + 1, 60);
+  ::kill(station, SIGTERM);
+  Outcome r = Finish(dir_, station);
+  ::kill(camera, SIGKILL);
+  ::waitpid(camera, nullptr, 0);
+  EXPECT_GT(after, during) << r.err;
+  EXPECT_EQ(r.status, 0) << r.err;
+  auto count = [&](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = r.err.find(text); at != std::string::npos; at = r.err.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("has stopped sending pictures"), 1u) << r.err;
+  EXPECT_EQ(count("sends pictures again"), 1u) << r.err;
+  EXPECT_TRUE(FilesNamed(clips, std::regex("T.*")).empty());
+  for (const fs::path& m : FilesNamed(clips, std::regex("M.*\\.avi"))) {
+    fs::path xml = m;
+    xml.replace_extension(".xml");
+    EXPECT_TRUE(ReadAvi(m).has_index) << m;
+    EXPECT_EQ(static_cast<int>(ReadAvi(m).total_frames), XmlFrames(xml)) << m;
+  }
 }
 
 TEST_F(RtspEngine, WrongPasswordIsReportedWithoutThePassword) {

@@ -15,6 +15,7 @@
 #include "capture/live_commands.h"
 #include "capture/live_controller.h"
 #include "capture/media/forced_format.h"
+#include "capture/source_watch.h"
 #include "detectfilter/pixel_format.h"
 
 namespace orvanta::capture {
@@ -330,6 +331,49 @@ TEST(LiveController, DetectFromIdleStartsTheGraphThenArms) {
   page.ToggleRec();
   EXPECT_EQ(b.timer_rec, 0);
   EXPECT_EQ(page.rec_caption(), "Rec");
+}
+
+// A camera's night: it delivers, drops (silence, then a failing graph while it is retried),
+// is retried with a doubling pause, and comes back; each drop is reported once.
+TEST(SourceWatch, DropNoticedRetriedWithBackOffAndResumed) {
+  using Step = SourceWatch::Step;
+  SourceWatch watch({.silence_ms = 5000, .first_retry_ms = 2000, .max_retry_ms = 6000});
+  struct Beat {
+    int64_t ms;
+    int64_t frames;  // -1: the graph failed at this time
+    Step step;
+  } night[] = {
+      {0, 0, Step::kNone},             // not delivering yet: not armed, never retried
+      {9000, 0, Step::kNone},          //
+      {9500, 1, Step::kNone},          // first frame: armed
+      {14000, 100, Step::kNone},       //
+      {18999, 100, Step::kNone},       // 4999 ms of silence
+      {19000, 100, Step::kLost},       // 5 s without a frame
+      {20000, 100, Step::kNone},       // pause of 2 s
+      {21000, 100, Step::kRetry},      //
+      {22000, -1, Step::kStopAgain},   // the new start fails: pause of 4 s
+      {25999, 100, Step::kNone},       //
+      {26000, 100, Step::kRetry},      //
+      {31000, 100, Step::kStopAgain},  // started, but no picture for 5 s: pause of 6 s (the most)
+      {37000, 100, Step::kRetry},      //
+      {42000, 100, Step::kStopAgain},  // pause stays at 6 s
+      {48000, 100, Step::kRetry},      //
+      {48500, 130, Step::kBack},       // pictures again
+      {52000, 200, Step::kNone},       //
+      {53000, -1, Step::kLost},        // a graph error is a new drop, reported again
+      {55000, 200, Step::kRetry},      // with the first pause again
+      {55100, 201, Step::kBack},
+  };
+  for (const Beat& b : night) {
+    SCOPED_TRACE(b.ms);
+    const Step step = b.frames < 0 ? watch.Failed(b.ms) : watch.Tick(b.ms, b.frames);
+    EXPECT_EQ(step, b.step);
+  }
+  EXPECT_EQ(watch.drops(), 2);
+  // A source that fails before its first frame is not a drop.
+  SourceWatch unarmed;
+  EXPECT_EQ(unarmed.Failed(0), Step::kNone);
+  EXPECT_FALSE(unarmed.armed());
 }
 
 }  // namespace

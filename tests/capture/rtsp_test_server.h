@@ -12,15 +12,15 @@ namespace orvanta::test {
 class RtspTestServer {
  public:
   // `user` empty: no authentication. `source` is the raw video the camera sends (a
-  // moving test picture by default).
+  // moving test picture by default). `port` 0 takes a free one.
   RtspTestServer(const std::string& user, const std::string& password,
                  const std::string& source = "videotestsrc is-live=true pattern=ball",
-                 int width = 160, int height = 120) {
+                 int width = 160, int height = 120, int port = 0) {
     context_ = g_main_context_new();
     loop_ = g_main_loop_new(context_, FALSE);
     server_ = gst_rtsp_server_new();
     gst_rtsp_server_set_address(server_, "127.0.0.1");
-    gst_rtsp_server_set_service(server_, "0");
+    gst_rtsp_server_set_service(server_, std::to_string(port).c_str());
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(server_);
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();
     const std::string launch =

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -32,14 +33,19 @@ std::vector<std::string> Remaining(const TempDir& dir) {
   return names;
 }
 
-TEST(DiskSpaceTest, DeletesOldestClipFileOnly) {
+TEST(DiskSpaceTest, DeletesTheOldestClipWithAllItsFiles) {
   TempDir dir;
   fs::create_directory(dir / "Mdir");  // a directory is never a clip file
   // Names out of alphabetical order: age decides, not the name.
   CreateInOrder(dir, {"T20240102_030000_JPTK01_C1.avi", "M20240102_031500_JPTK01_C1.avi",
-                      "notes.txt", "M20240102_021000_JPTK01_C1.avi"});
+                      "notes.txt", "M20240102_021000_JPTK01_C1.avi",
+                      "M20240102_031500_JPTK01_C1.xml", "M20240102_031500_JPTK01_C1P.jpg",
+                      "M20240102_031500_JPTK01_C1T.jpg", "M20240102_021000_JPTK01_C1.xml"});
 
   EXPECT_EQ(DeleteOldestClip(dir.path()), dir / "M20240102_031500_JPTK01_C1.avi");
+  EXPECT_EQ(Remaining(dir), (std::vector<std::string>{
+                                "M20240102_021000_JPTK01_C1.avi", "M20240102_021000_JPTK01_C1.xml",
+                                "Mdir", "T20240102_030000_JPTK01_C1.avi", "notes.txt"}));
   EXPECT_EQ(DeleteOldestClip(dir.path()), dir / "M20240102_021000_JPTK01_C1.avi");
   EXPECT_EQ(DeleteOldestClip(dir.path()), std::nullopt);
   EXPECT_EQ(Remaining(dir),
@@ -47,24 +53,40 @@ TEST(DiskSpaceTest, DeletesOldestClipFileOnly) {
   EXPECT_EQ(DeleteOldestClip(""), std::nullopt);  // no day directory yet
 }
 
-TEST(DiskSpaceTest, MakeDiskSpaceDeletesOneAtATimeAndRechecks) {
+// The clip just finished is the oldest when it is the first of the night: it is kept (its
+// record and images are still being made) and the next oldest goes instead.
+TEST(DiskSpaceTest, NeverTakesTheClipJustFinished) {
   TempDir dir;
-  const std::vector<std::string> clip = {
+  CreateInOrder(dir, {"M20240102_010000_JPTK01_C1.avi", "M20240102_020000_JPTK01_C1.avi",
+                      "M20240102_010000_JPTK01_C1.xml"});
+  const std::string just_finished = dir / "M20240102_010000_JPTK01_C1.avi";
+  EXPECT_EQ(DeleteOldestClip(dir.path(), just_finished), dir / "M20240102_020000_JPTK01_C1.avi");
+  EXPECT_EQ(DeleteOldestClip(dir.path(), just_finished), std::nullopt);
+  EXPECT_EQ(Remaining(dir), (std::vector<std::string>{"M20240102_010000_JPTK01_C1.avi",
+                                                      "M20240102_010000_JPTK01_C1.xml"}));
+}
+
+TEST(DiskSpaceTest, MakeDiskSpaceDeletesWholeClipsAndRechecks) {
+  TempDir dir;
+  const std::vector<std::string> files = {
       "M20240101_220000_JPTK01_C1.avi", "M20240101_220000_JPTK01_C1.xml",
-      "M20240101_220000_JPTK01_C1M.bmp", "M20240101_230000_JPTK01_C1.avi"};
-  CreateInOrder(dir, clip);
-  // Each deleted file frees 100 MiB; the query sees what is left on disk.
+      "M20240101_220000_JPTK01_C1M.bmp", "M20240101_230000_JPTK01_C1.avi",
+      "M20240101_235900_JPTK01_C1.avi"};
+  CreateInOrder(dir, files);
+  // Each deleted clip frees 100 MiB; the query sees what is left on disk.
   std::vector<std::string> asked;
   auto query = [&](const std::string& path) {
     asked.push_back(path);
-    return 500 + 100 * static_cast<int>(4 - Remaining(dir).size());
+    std::set<std::string> clips;
+    for (const std::string& name : Remaining(dir)) clips.insert(ClipKey(name));
+    return 500 + 100 * static_cast<int>(3 - clips.size());
   };
   DiskSpaceOutcome out = MakeDiskSpace(500, 700, dir.path(), "/db", query);
   EXPECT_TRUE(out.met);
   EXPECT_EQ(out.free_mb, 700);
   EXPECT_EQ(out.deleted, 2);
   EXPECT_EQ(asked, (std::vector<std::string>{"/db", "/db"}));
-  EXPECT_EQ(Remaining(dir), (std::vector<std::string>{clip[2], clip[3]}));
+  EXPECT_EQ(Remaining(dir), (std::vector<std::string>{files[4]}));
 }
 
 TEST(DiskSpaceTest, MakeDiskSpaceGivesUp) {
