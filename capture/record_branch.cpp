@@ -140,7 +140,9 @@ bool LiveGraph::FinishRecordFile() {
   if (!branch_.writer || !parts_.zav) return true;
   {
     std::lock_guard lock(writer_mutex_);
-    if (!writer_got_data_) return true;
+    // Nothing to finish when no frame went into the branch. An encoder that holds its
+    // frames (x264enc's look-ahead) may not have passed one on yet: its end still counts.
+    if (!writer_got_data_ && !branch_has_frames_) return true;
     if (writer_done_) return !Failed(graph_->last_error());
   }
   // End of stream into the branch: the multiplexer writes its index and header sizes and
