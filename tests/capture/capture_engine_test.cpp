@@ -178,6 +178,24 @@ class Engine : public testing::Test {
     return file;
   }
 
+  // A headless station playing `video` (480 x 270, 25 fps) at its own pace into `clips`.
+  fs::path FileStationSettings(const fs::path& video, const fs::path& clips) {
+    return Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.sm_on=0", "IF.filterinmode=1",
+                     "IF.rtspinmode=0", "AP.dv_v_s_filter=filesrc", "AP.infname=" + video.string(),
+                     "AP.db_dir=" + clips.string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+  }
+
+  // The recording in `clips` once it holds more than `bytes`; empty when none did in 20 s.
+  static fs::path WaitForRecording(const fs::path& clips, uintmax_t bytes) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < until) {
+      for (const fs::path& t : FilesNamed(clips, std::regex("T.*\\.avi")))
+        if (fs::file_size(t) > bytes) return t;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return {};
+  }
+
   fs::path Simulate(int width, int height, double seconds, int seed, const char* format = "YUY2") {
     const fs::path video = dir_ / "sky.avi";
     Outcome r =
@@ -413,19 +431,10 @@ TEST_F(Engine, SigtermDuringAClipKeepsTheClip) {
   const fs::path video = Simulate(480, 270, 12, 5);
   const fs::path clips = dir_ / "clips";
   fs::create_directories(clips);
-  const fs::path settings =
-      Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.sm_on=0", "IF.filterinmode=1",
-                "IF.rtspinmode=0", "AP.dv_v_s_filter=filesrc", "AP.infname=" + video.string(),
-                "AP.db_dir=" + clips.string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+  const fs::path settings = FileStationSettings(video, clips);
   pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
   // The station plays the file at its own pace; stop it while a clip is being recorded.
-  bool recording = false;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!recording && std::chrono::steady_clock::now() < until) {
-    for (const fs::path& t : FilesNamed(clips, std::regex("T.*\\.avi")))
-      recording = recording || fs::file_size(t) > 200000;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  const bool recording = !WaitForRecording(clips, 200000).empty();
   ASSERT_TRUE(FilesNamed(clips, std::regex("M.*\\.avi")).empty()) << "the clip ended by itself";
   ::kill(pid, SIGTERM);
   Outcome r = Finish(dir_, pid);
@@ -451,18 +460,9 @@ TEST_F(Engine, RecordingLeftByAKillIsMendedAtTheNextStart) {
   const fs::path video = Simulate(480, 270, 12, 5);
   const fs::path clips = dir_ / "clips";
   fs::create_directories(clips);
-  const fs::path settings =
-      Settings({"IF.cx=480", "IF.cy=270", "IF.fps=25", "IF.sm_on=0", "IF.filterinmode=1",
-                "IF.rtspinmode=0", "AP.dv_v_s_filter=filesrc", "AP.infname=" + video.string(),
-                "AP.db_dir=" + clips.string(), "AP.db_ymddir=0", "AP.limit_MB=10"});
+  const fs::path settings = FileStationSettings(video, clips);
   pid_t pid = Start(dir_, {kStation, "--headless", settings.string()});
-  fs::path left;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (left.empty() && std::chrono::steady_clock::now() < until) {
-    for (const fs::path& t : FilesNamed(clips, std::regex("T.*\\.avi")))
-      if (fs::file_size(t) > 2000000) left = t;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  const fs::path left = WaitForRecording(clips, 2000000);
   ::kill(pid, SIGKILL);
   Finish(dir_, pid);
   ASSERT_FALSE(left.empty());
