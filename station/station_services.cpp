@@ -4,8 +4,8 @@
 
 #include "app/messages.h"
 #include "capture/live_controller.h"
+#include "capture/live_graph.h"
 #include "detectfilter/shared_field.h"
-#include "station/filter_frame_counter.h"
 #include "station/service_supervisor.h"
 #include "station/status_service.h"
 
@@ -49,7 +49,7 @@ void StationServices::Attach(HeadlessOptions& options) {
     FollowFinishedClips(hooks);
   };
   options.graph_built = [this, before = std::move(options.graph_built)](capture::LiveGraph& g) {
-    CountFilterFrames(g, filter_frames_);
+    graph_.store(&g, std::memory_order_relaxed);
     if (before) before(g);
   };
   options.started = [this, before = std::move(options.started)](const capture::LiveController& page,
@@ -60,7 +60,11 @@ void StationServices::Attach(HeadlessOptions& options) {
     auto log = [](const std::string& line) { LogLine(LogPriority::kNotice, line); };
     status_service_ = std::make_unique<StatusService>([this] { return ReadStatus(); }, log);
     ServiceSupervisor::Inputs inputs;
-    inputs.frames = [this] { return filter_frames_.load(std::memory_order_relaxed); };
+    // The graph's own count of frames reaching the filter (it runs on across rebuilds).
+    inputs.frames = [this]() -> uint64_t {
+      const capture::LiveGraph* graph = graph_.load(std::memory_order_relaxed);
+      return graph ? static_cast<uint64_t>(graph->frames_in()) : 0;
+    };
     inputs.live_state = [this] { return page_ ? page_->live_state() : 0; };
     inputs.status = [this] { return ReadStatus(); };
     inputs.scheduled = scheduled_;

@@ -38,8 +38,8 @@ class StationServices {
   void FollowFinishedClips(capture::CaptureHooks& hooks);
 
   AppContext& app_;
-  std::atomic<uint64_t> filter_frames_{0};
-  mutable std::mutex last_clip_mutex_;  // written on the live thread
+  std::atomic<const capture::LiveGraph*> graph_{nullptr};  // set on the live thread
+  mutable std::mutex last_clip_mutex_;                     // written on the live thread
   std::string last_clip_;
   const capture::LiveController* page_ = nullptr;
   bool scheduled_ = false;
