@@ -42,7 +42,7 @@ const KeyRange kRanges[] = {
     {"IF.si_fontx", {1, 64}},
     {"IF.si_fonty", {1, 64}},
     {"IF.si_offset", {-86400000, 86400000}},  // milliseconds: a day either way
-    {"IF.dsize", {1, 21500}},                 // the live page's slider
+    {"IF.dsize", {1, 1310720}},               // the live page's edit (its slider ends at 21500)
     {"IF.dlev", {1, 255}},
     {"IF.alev", {0, 32767}},  // peak of 16-bit samples
     {"IF.atrigger", kFlag},

@@ -177,7 +177,7 @@ TEST_F(ToolTest, SetRefusesValuesOutsideTheKeysRange) {
            Case{"IF.cx=40000", "IF.cx must be 16 to 4096, not 40000"},
            Case{"IF.fs_head=-5", "IF.fs_head must be 0 to 480, not -5"},
            Case{"IF.fs_head=2147483647", "IF.fs_head must be 0 to 480, not 2147483647"},
-           Case{"IF.dsize=0", "IF.dsize must be 1 to 21500, not 0"},
+           Case{"IF.dsize=0", "IF.dsize must be 1 to 1310720, not 0"},
            Case{"IF.fs_diff=-1", "IF.fs_diff must be 1 to 480, not -1"},
            Case{"IF.dmin=2147483647", "IF.dmin must be 1 to 480, not 2147483647"},
            Case{"AP.lat=90.5", "AP.lat must be -90 to 90, not 90.5"},

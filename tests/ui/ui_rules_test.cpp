@@ -3,6 +3,8 @@
 
 #include <climits>
 
+#include "app/settings_keys.h"
+#include "app/settings_ranges.h"
 #include "capture/filter_check.h"
 #include "ui/live_values.h"
 #include "ui/status_strip_rules.h"
@@ -26,6 +28,21 @@ TEST(CompressedScale, ValuesAndPositionsBothWays) {
   // Every trackbar position lands on a value that shows at the same position.
   for (int p = kDsizeTrackMin; p <= kDsizeTrackMax; ++p)
     EXPECT_EQ(ToCompressed(FromCompressed(p)), p);
+}
+
+// What the live page lets the user enter, the settings file takes back at the next start.
+TEST(EditClamp, PageLimitsAreTheSettingsRanges) {
+  struct Case {
+    const char* key;
+    int lo, hi;
+  } cases[] = {{"IF.dsize", kDsizeMin, kDsizeMax}, {"IF.dlev", kDlevMin, kDlevMax}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    const std::optional<ValueRange> range = RangeOf(*FindSettingsKey(c.key));
+    ASSERT_TRUE(range.has_value());
+    EXPECT_EQ(range->min, c.lo);
+    EXPECT_EQ(range->max, c.hi);
+  }
 }
 
 TEST(EditClamp, TypedNumbersAreClampedAndOtherTextKeepsTheValue) {
