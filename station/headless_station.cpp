@@ -74,15 +74,13 @@ bool ShutDownLiveThread(CLiveThread& live) {
   return false;
 }
 
-// Recordings an earlier run left unfinished become clips again (or go) before this run
-// records, so that they neither sit broken in the store nor hold its space for good.
+}  // namespace
+
 void MendLeftRecordingsAtStart(const AppContext& app) {
   const ClipRecordInputs known = ClipRecordInputsFrom(app.ib, app.ap, app.state.tz_bias);
   for (const LeftRecording& left : MendLeftRecordings(FieldUtf8(app.ap.db_dir), known))
     ReportMessage("%s", left.message.c_str());
 }
-
-}  // namespace
 
 int HeadlessStopSignal() {
   return StopSignals::Received();
@@ -93,7 +91,6 @@ void RequestHeadlessStop() {
 }
 
 int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptions& options) {
-  MendLeftRecordingsAtStart(app);
   QCoreApplication* qapp = QCoreApplication::instance();
   CaptureHooks hooks;
   hooks.realtime_preview = true;
@@ -132,6 +129,9 @@ int RunHeadlessStation(AppContext& app, CaptureState& state, const HeadlessOptio
     if (!live) return end_run();
     EndAfterClip(page, app.ib, *live, qapp, end_run);
   });
+  // After the signals are caught: a stop that comes while a recording is mended waits for
+  // its clip record instead of leaving the mended clip without one.
+  MendLeftRecordingsAtStart(app);
   // A stop that leaves the page idle ends the run: a file source has ended, the graph
   // failed, or no new recording could be started. The page is looked at once the live
   // thread has handled what the stop posted (a camera reopened after a clip goes through

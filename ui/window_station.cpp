@@ -10,6 +10,7 @@
 #include "capture/media/preview_sink.h"
 #include "products/ftp_upload.h"
 #include "schedule/detection_schedule.h"
+#include "station/headless_station.h"
 #include "station/station_actions.h"
 #include "station/station_services.h"
 #include "station/stop_signals.h"
@@ -65,6 +66,7 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
         Qt::QueuedConnection);
   };
   station::StopSignals stop_signals([&window] { window.CloseWithoutAsking(); });
+  station::MendLeftRecordingsAtStart(app);
   // The status query on the session bus, answered as the headless station answers it.
   station::StationServices services(app);
   services.AttachWindow(hooks, page);
