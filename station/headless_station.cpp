@@ -11,13 +11,11 @@
 
 #include "app/font_size.h"
 #include "app/messages.h"
-#include "app/text_utf.h"
 #include "capture/live_controller.h"
 #include "capture/live_thread.h"
-#include "clipnaming/left_recordings.h"
-#include "detectfilter/shared_field.h"
 #include "products/ftp_upload.h"
 #include "schedule/detection_schedule.h"
+#include "station/run_edges.h"
 #include "station/source_recovery.h"
 #include "station/station_actions.h"
 #include "station/stop_signals.h"
@@ -32,55 +30,7 @@ using capture::LiveController;
 using capture::LiveGraph;
 using capture::LivePageHooks;
 
-// How long a clip cut short may take to reach its end (it needs one more frame), and how
-// long the live thread may take to finish or remove its recording at the end.
-constexpr std::chrono::milliseconds kCutClipWait{5000};
-constexpr int kShutdownWaitMs = 5000;
-
-// A stop asked from outside (signal, service manager) does not throw away the clip being
-// recorded: detection ends, the clip ends with the next frame and is finished like any
-// other, and only then does the run end. A source that sends no more frames cannot end
-// the clip: after kCutClipWait its file is kept as it stands and the run ends.
-void EndAfterClip(LiveController& page, const DetectionBlock& block, CLiveThread& live,
-                  QObject* context, std::function<void()> end_run) {
-  if (!page.CutClipShort()) {
-    end_run();
-    return;
-  }
-  const int clip_no = LoadShared(block.clip_no);
-  auto* poll = new QTimer(context);
-  const auto deadline = std::chrono::steady_clock::now() + kCutClipWait;
-  QObject::connect(poll, &QTimer::timeout, context, [=, &page, &live] {
-    // The clip's end reaches the live thread once its last frames are in the file.
-    const bool recording = page.CutClipShort();
-    const bool finished = !recording && live.finished_clip_no() - clip_no >= 0;
-    if (!finished && std::chrono::steady_clock::now() < deadline) return;
-    poll->stop();
-    poll->deleteLater();
-    // A clip the source left hanging keeps what it has, as after a drop.
-    if (!finished) live.MarkSourceLost();
-    end_run();
-  });
-  poll->start(20);
-}
-
-// The live thread finishes or removes the recording, then ends. One held in a source that
-// never answers (a FIFO nobody writes, a dead network share, a silent camera) cannot, and
-// the program must end all the same: false then, and the caller leaves without it.
-bool ShutDownLiveThread(CLiveThread& live) {
-  live.Post(capture::kShutdown);
-  if (live.Wait(kShutdownWaitMs)) return true;
-  ReportMessage("The video source does not answer; the station ends without closing it");
-  return false;
-}
-
 }  // namespace
-
-void MendLeftRecordingsAtStart(const AppContext& app) {
-  const ClipRecordInputs known = ClipRecordInputsFrom(app.ib, app.ap, app.state.tz_bias);
-  for (const LeftRecording& left : MendLeftRecordings(FieldUtf8(app.ap.db_dir), known))
-    ReportMessage("%s", left.message.c_str());
-}
 
 int HeadlessStopSignal() {
   return StopSignals::Received();

@@ -45,11 +45,6 @@ struct HeadlessOptions {
 int RunHeadlessStation(AppContext& app, capture::CaptureState& state,
                        const HeadlessOptions& options);
 
-// Recordings an earlier run left unfinished become clips again (or go) before this run
-// records, so that they neither sit broken in the store nor hold its space for good; each
-// one is reported.
-void MendLeftRecordingsAtStart(const AppContext& app);
-
 // Asks a running station to end (async-signal-safe).
 void RequestHeadlessStop();
 

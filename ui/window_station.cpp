@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/font_size.h"
 #include "capture/live_controller.h"
@@ -10,7 +12,7 @@
 #include "capture/media/preview_sink.h"
 #include "products/ftp_upload.h"
 #include "schedule/detection_schedule.h"
-#include "station/headless_station.h"
+#include "station/run_edges.h"
 #include "station/station_actions.h"
 #include "station/station_services.h"
 #include "station/stop_signals.h"
@@ -65,7 +67,15 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
         },
         Qt::QueuedConnection);
   };
-  station::StopSignals stop_signals([&window] { window.CloseWithoutAsking(); });
+  // A signal (the service manager, a shutdown) finishes the clip being recorded first.
+  bool stop_asked = false;
+  station::StopSignals stop_signals([&] {
+    if (stop_asked) return;
+    stop_asked = true;
+    auto close = [&window] { window.CloseWithoutAsking(); };
+    if (!live) return close();
+    station::EndAfterClip(page, app.ib, *live, &window, close);
+  });
   station::MendLeftRecordingsAtStart(app);
   // The status query on the session bus, answered as the headless station answers it.
   station::StationServices services(app);
@@ -109,13 +119,18 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   // Reports from here on go to the log: the GUI thread no longer shows boxes while it
   // waits for the live thread.
   SetMessageHandler(HeadlessMessageHandler());
-  thread.Post(capture::kShutdown);
+  const bool clean = station::ShutDownLiveThread(thread);
   app.state.saveAsTemplate = 0;
   SaveSettings(app);
-  thread.Wait();
+  const int status = app.state.graph_error != 0 || !clean ? 1 : 0;
+  if (!clean) {
+    // The live thread is still held by its source: nothing of it can be waited for.
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
   live = nullptr;
   SetMessageHandler(before);
-  return app.state.graph_error != 0 ? 1 : 0;
+  return status;
 }
 
 }  // namespace orvanta::ui

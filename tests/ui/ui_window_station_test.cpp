@@ -1,6 +1,6 @@
 // The station with its window, as a user runs it, under Xvfb: a simulated sky played from
-// a file with autorun on shows in the video area, gives a finished clip, and SIGTERM closes
-// the window with the clip finished and the settings saved.
+// a file with autorun on shows in the video area, gives a finished clip, and SIGTERM during
+// a recording closes the window with that clip finished and the settings saved.
 #include <gst/gst.h>
 #include <unistd.h>
 
@@ -106,7 +106,7 @@ class UiWindowStationTest : public QObject {
     QVERIFY(QDir::setCurrent(tmp.path()));
     const QString video = tmp.filePath("sky.avi");
     Run({"simulate", "--out", video, "--truth", tmp.filePath("sky.json"), "--width", "480",
-         "--height", "270", "--fps", "25", "--seconds", "12", "--seed", "5", "--format", "YUY2"});
+         "--height", "270", "--fps", "25", "--seconds", "20", "--seed", "5", "--format", "YUY2"});
     fs::create_directories(dir / "clips");
     const QString settings = tmp.filePath("S.zvi");
     Run({"settings", "defaults", settings});
@@ -126,6 +126,8 @@ class UiWindowStationTest : public QObject {
     QRect window_rect;
     bool clip_seen = false;
     QString status_answer;
+    std::string cut_short;  // the recording under way when the stop came
+    size_t clips_at_stop = 0;
     orvanta::ui::WindowStationOptions options;
     options.started = [&](orvanta::ui::MainWindow& window) {
       auto* poll = new QTimer(&window);
@@ -146,7 +148,20 @@ class UiWindowStationTest : public QObject {
           auto* status = new QProcess(&window);
           QObject::connect(status, &QProcess::finished, &window, [&, status] {
             status_answer = QString::fromUtf8(status->readAllStandardOutput());
-            ::kill(::getpid(), SIGTERM);
+            // The stop comes while a clip is being recorded (Rec forces one).
+            window.live_page()->controller()->ToggleRec(false);
+            auto* recording = new QTimer(&window);
+            QObject::connect(recording, &QTimer::timeout, &window, [&, recording] {
+              // The next recording's file is opened ahead of its clip: one with frames in it.
+              const auto left = Named(dir / "clips", "T", ".avi");
+              std::error_code ec;
+              if (left.empty() || fs::file_size(left.front(), ec) < 200000) return;
+              recording->stop();
+              cut_short = left.front().filename().string();
+              clips_at_stop = Named(dir / "clips", "M", ".avi").size();
+              ::kill(::getpid(), SIGTERM);
+            });
+            recording->start(20);
           });
           status->start(kTool, {"status"});
         }
@@ -173,10 +188,12 @@ class UiWindowStationTest : public QObject {
     qInfo("video area vs frame %.2f, black vs frame %.2f", to_sky, black_to_sky);
     QVERIFY(to_sky < black_to_sky / 4);
 
-    // A finished clip, nothing left half-written.
+    // A finished clip, nothing left half-written; the clip being recorded at the stop kept.
     QVERIFY(clip_seen);
     QVERIFY(Named(dir / "clips", "T", ".avi").empty());
+    QVERIFY(!cut_short.empty());
     const auto clips = Named(dir / "clips", "M", ".avi");
+    QCOMPARE(clips.size(), clips_at_stop + 1);
     QVERIFY(!clips.empty());
     for (const fs::path& m : clips) {
       fs::path xml = m;
