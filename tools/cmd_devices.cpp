@@ -1,0 +1,56 @@
+// zavip-tool devices: the video and audio capture devices under the names the settings take
+// (AP.dv_video_device, AP.dv_audio_device), with --formats what each one offers. The same
+// listing the source settings dialog shows.
+#include <gst/gst.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "capture/device_catalogue.h"
+#include "tools/tool_args.h"
+#include "tools/tool_command.h"
+
+namespace orvanta::tool {
+namespace {
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string out;
+  for (const std::string& item : items) out += (out.empty() ? "" : " ") + item;
+  return out;
+}
+
+void PrintFormat(const capture::DeviceFormat& f, bool sound) {
+  std::string line = "  " + f.subtype;
+  if (!f.size.empty()) line += " " + f.size;
+  if (!f.rates.empty()) line += (sound ? " " : " fps ") + Joined(f.rates);
+  if (f.channels > 0) line += " " + std::to_string(f.channels) + " ch";
+  std::printf("%s\n", line.c_str());
+}
+
+int RunDevices(const std::vector<std::string>& args) {
+  bool formats = false;
+  const std::string bad_option =
+      ReadOptions(args, {"--formats"}, [&](const std::string& option, const std::string&) {
+        if (option != "--formats") return UnknownOption(option);
+        formats = true;
+        return std::string();
+      });
+  if (!bad_option.empty()) return Fail(bad_option);
+  gst_init(nullptr, nullptr);
+  for (auto [category, kind] : {std::pair{capture::DeviceCategory::VideoInput, "video"},
+                                std::pair{capture::DeviceCategory::AudioInput, "audio"}}) {
+    for (const capture::CaptureDevice& device : capture::ListCaptureDevices(category)) {
+      std::printf("%s %s\n", kind, device.name.c_str());
+      if (!formats) continue;
+      for (const capture::DeviceFormat& f : device.formats)
+        PrintFormat(f, category == capture::DeviceCategory::AudioInput);
+    }
+  }
+  return 0;
+}
+
+const CommandRegistrar devices({"devices", "devices [--formats]", RunDevices});
+
+}  // namespace
+}  // namespace orvanta::tool
