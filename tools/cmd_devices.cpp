@@ -14,18 +14,13 @@
 namespace orvanta::tool {
 namespace {
 
-std::string Joined(const std::vector<std::string>& items) {
-  std::string out;
-  for (const std::string& item : items) out += (out.empty() ? "" : " ") + item;
-  return out;
-}
-
 void PrintFormat(const capture::DeviceFormat& f, bool sound) {
-  std::string line = "  " + f.subtype;
-  if (!f.size.empty()) line += " " + f.size;
-  if (!f.rates.empty()) line += (sound ? " " : " fps ") + Joined(f.rates);
-  if (f.channels > 0) line += " " + std::to_string(f.channels) + " ch";
-  std::printf("%s\n", line.c_str());
+  std::printf("  %s", f.subtype.c_str());
+  if (!f.size.empty()) std::printf(" %s", f.size.c_str());
+  if (!f.rates.empty() && !sound) std::printf(" fps");
+  for (const std::string& rate : f.rates) std::printf(" %s", rate.c_str());
+  if (f.channels > 0) std::printf(" %d ch", f.channels);
+  std::printf("\n");
 }
 
 int RunDevices(const std::vector<std::string>& args) {

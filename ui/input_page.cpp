@@ -75,13 +75,9 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
   audio_pins_ = Combo("id1007", QStringLiteral("Audio input"), body_);
   video_props_ = AddButton("set", "id1008", QStringLiteral("Video device properties"));
   audio_props_ = AddButton("set", "id1010", QStringLiteral("Audio source properties"));
-  auto* video_label = new QLabel(QStringLiteral("Video"), body_);
-  video_label->setBuddy(video_name_);
-  auto* audio_label = new QLabel(QStringLiteral("Audio"), body_);
-  audio_label->setBuddy(audio_name_);
-  g->addWidget(video_label, 0, 0);
+  g->addWidget(Label("Video", video_name_), 0, 0);
   g->addWidget(video_name_, 0, 1, 1, 2);
-  g->addWidget(audio_label, 1, 0);
+  g->addWidget(Label("Audio", audio_name_), 1, 0);
   g->addWidget(audio_name_, 1, 1, 1, 2);
   g->addWidget(source_settings_, 2, 0, 1, 3);
   g->addWidget(video_pins_, 3, 0, 1, 2);
@@ -99,45 +95,39 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
   yi.step = 4;
   yi.after = [this] { OnFrameSize(); };
   fps_ = AddText("id1190", QStringLiteral("Fps"), 16);
-  fps_->setFixedWidth(xi.edit->width() + 8);
+  fps_->setFixedWidth(xi.edit->width());
   fps_->setAlignment(Qt::AlignRight);
-  auto* fps_label = new QLabel(QStringLiteral("Fps"), body_);
-  fps_label->setBuddy(fps_);
-  g->addWidget(fps_label, 0, 6);
-  g->addWidget(fps_, 0, 7, 1, 2);
-  Check& interlace = AddCheck(g, 1, 0, 4, "Interlace", "id1352", &ap.interlace);
-  interlace_ = interlace.box;
-  bbf_ = AddCheck(g, 1, 4, 5, "BottomFieldFirst", "id1351", &ap.bbf).box;
-  interlace.after = [this] { SyncDependentControls(); };
+  g->addWidget(Label("Fps", fps_), 1, 0, Qt::AlignRight);
+  g->addWidget(fps_, 1, 1);
   fourcc_ = Combo("id1002", QStringLiteral("Fourcc"), body_);
   for (int i = 0; i < kInputFormatCount; ++i)
     fourcc_->addItem(QString::fromStdU16String(kInputFormatNames[i]));
-  auto* fourcc_label = new QLabel(QStringLiteral("Fourcc"), body_);
-  fourcc_label->setBuddy(fourcc_);
-  g->addWidget(fourcc_label, 2, 0);
-  g->addWidget(fourcc_, 2, 1, 1, 4);
+  g->addWidget(Label("Fourcc", fourcc_), 1, 3, Qt::AlignRight);
+  g->addWidget(fourcc_, 1, 4, 1, 2);
+  Check& interlace = AddCheck("Interlace", "id1352", &ap.interlace);
+  interlace_ = interlace.box;
+  bbf_ = AddCheck("BottomFieldFirst", "id1351", &ap.bbf).box;
+  interlace.after = [this] { SyncDependentControls(); };
+  Row(g, 2, {interlace_, bbf_});
   codec_ = Combo("id1004", QStringLiteral("Codec"), body_);
   codec_->view()->setMinimumWidth(400);
   codec_props_ = AddButton("set", "id1011", QStringLiteral("Compressor properties"));
-  auto* codec_label = new QLabel(QStringLiteral("Codec"), body_);
-  codec_label->setBuddy(codec_);
-  g->addWidget(codec_label, 3, 0);
-  g->addWidget(codec_, 3, 1, 1, 7);
-  g->addWidget(codec_props_, 3, 8);
+  g->addWidget(Label("Codec", codec_), 3, 0, Qt::AlignRight);
+  g->addWidget(codec_, 3, 1, 1, 4);
+  g->addWidget(codec_props_, 3, 5);
   suffix_ = AddText("id1356", QStringLiteral("suffix"), kForccUnits - 1);
-  auto* suffix_label = new QLabel(QStringLiteral("suffix"), body_);
-  suffix_label->setBuddy(suffix_);
-  g->addWidget(suffix_label, 2, 5);
-  g->addWidget(suffix_, 2, 6, 1, 3);
-  Number& head = AddNumber(g, 4, 0, "Head", "id1012", "id1013", &ib.fs_head, "IF.fs_head");
-  AddNumber(g, 4, 1, "Tail", "id1014", "id1015", &ib.fs_tail, "IF.fs_tail");
-  Number& diff = AddNumber(g, 4, 2, "Diff", "id1016", "id1017", &ib.fs_diff, "IF.fs_diff");
+  suffix_->setFixedWidth(xi.edit->width());
+  g->addWidget(Label("suffix", suffix_), 4, 0, Qt::AlignRight);
+  g->addWidget(suffix_, 4, 1);
+  Number& head = AddNumber(g, 5, 0, "Head", "id1012", "id1013", &ib.fs_head, "IF.fs_head");
+  AddNumber(g, 5, 1, "Tail", "id1014", "id1015", &ib.fs_tail, "IF.fs_tail");
+  Number& diff = AddNumber(g, 6, 0, "Diff", "id1016", "id1017", &ib.fs_diff, "IF.fs_diff");
 
   // The video trigger and its masks.
   QGroupBox* trigger = Group("Video trigger", &g, body_);
   Number& dmin = AddNumber(g, 0, 0, "Min(frm)", "id1053", "id1054", &ib.dmin, "IF.dmin");
   AddNumber(g, 0, 1, "Max(sec)", "id1057", "id1058", &ib.dmaxsec, "IF.dmaxsec");
-  AddNumber(g, 0, 2, "EXsize", "id1055", "id1056", &ib.dminsize, "IF.dminsize");
+  AddNumber(g, 1, 0, "EXsize", "id1055", "id1056", &ib.dminsize, "IF.dminsize");
   auto head_limit = [this] {
     DetectionBlock& b = app_.ib;
     const int limit = HeadLimit(b.fs_diff, b.dmin);
@@ -148,14 +138,16 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
   head.after = head_limit;
   diff.after = head_limit;
   dmin.after = head_limit;
-  AddCheck(g, 1, 0, 9, "Detect Level Noise Tracking", "id1037", &ib.nt_on);
-  AddNumber(g, 2, 0, "DLratio (%)", "id1038", "id1039", &ib.nt_ratio, "IF.nt_ratio");
-  AddNumber(g, 2, 1, "MinDL", "id1255", "id1256", &ib.nt_min, "IF.nt_min");
-  AddNumber(g, 2, 2, "MinL-N", "id1040", "id1041", &ib.nt_delta, "IF.nt_delta");
-  AddCheck(g, 3, 0, 4, "ignore blackout", "id1061", &ib.ignoredf);
-  AddCheck(g, 3, 4, 5, "Scintillation Mask", "id1043", &ib.sm_on);
-  AddNumber(g, 4, 0, "SMlevel", "id1044", "id1045", &ib.sm_level, "IF.sm_level");
-  Number& smspeed = AddNumber(g, 4, 1, "SMspeed", "id1241", "id1242", &ap.smspeed, "AP.smspeed");
+  Row(g, 2, {AddCheck("Detect Level Noise Tracking", "id1037", &ib.nt_on).box});
+  AddNumber(g, 3, 0, "DLratio (%)", "id1038", "id1039", &ib.nt_ratio, "IF.nt_ratio");
+  AddNumber(g, 3, 1, "MinDL", "id1255", "id1256", &ib.nt_min, "IF.nt_min");
+  AddNumber(g, 4, 0, "MinL-N", "id1040", "id1041", &ib.nt_delta, "IF.nt_delta");
+  g->addWidget(AddCheck("ignore blackout", "id1061", &ib.ignoredf).box, 4, 3, 1, 3);
+  Row(g, 5,
+      {AddCheck("Scintillation Mask", "id1043", &ib.sm_on).box,
+       AddCheck("4pix", "id1060", &ib.sm_on2).box});
+  AddNumber(g, 6, 0, "SMlevel", "id1044", "id1045", &ib.sm_level, "IF.sm_level");
+  Number& smspeed = AddNumber(g, 6, 1, "SMspeed", "id1241", "id1242", &ap.smspeed, "AP.smspeed");
   smspeed.after = [this] {
     int32_t keep = 0;
     int32_t take = 0;
@@ -163,53 +155,59 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
     StoreShared(app_.ib.avr_keep, keep);
     StoreShared(app_.ib.avr_take, take);
   };
-  AddNumber(g, 4, 2, "SMsize", "id1046", "id1047", &ib.sm_size, "IF.sm_size");
-  AddCheck(g, 5, 0, 2, "4pix", "id1060", &ib.sm_on2);
-  AddCheck(g, 5, 2, 4, "DarkObjMask", "id1254", &ib.brightonly);
-  AddNumber(g, 5, 2, "DOlevel", "id1243", "id1244", &ib.bolevel, "IF.bolevel");
-  AddCheck(g, 6, 0, 3, "SlowObjMask   Pix/s", "id1048", &ib.so_on);
-  Number& so_vel = AddNumber(g, 6, 1, "Pix/s", "id1049", "id1050", &ib.so_vel, "IF.so_vel");
+  AddNumber(g, 7, 0, "SMsize", "id1046", "id1047", &ib.sm_size, "IF.sm_size");
+  g->addWidget(AddCheck("DarkObjMask", "id1254", &ib.brightonly).box, 8, 0, 1, 3);
+  AddNumber(g, 8, 1, "DOlevel", "id1243", "id1244", &ib.bolevel, "IF.bolevel");
+  g->addWidget(AddCheck("SlowObjMask   Pix/s", "id1048", &ib.so_on).box, 9, 0, 1, 3);
+  Number& so_vel = AddNumber(g, 9, 1, "Pix/s", "id1049", "id1050", &ib.so_vel, "IF.so_vel");
   // The check's caption names the speed; the label beside the edit would say it twice.
-  g->itemAtPosition(6, 3)->widget()->hide();
+  g->itemAtPosition(9, 3)->widget()->hide();
   so_vel.edit->setAccessibleName(QStringLiteral("Pix/s"));
-  AddNumber(g, 6, 2, "SOsize", "id1051", "id1052", &ib.so_size, "IF.so_size");
+  AddNumber(g, 10, 1, "SOsize", "id1051", "id1052", &ib.so_size, "IF.so_size");
   area_name_ = AddText("id1072", QStringLiteral("Detect Area"), 1023);
   area_name_->setReadOnly(true);
   area_file_ = AddButton("....", "id1073", QStringLiteral("Choose Detect Area file"));
   area_edit_ = AddButton("Edit", "id1074", QStringLiteral("Edit Detect Area"));
-  auto* area_label = new QLabel(QStringLiteral("Detect Area"), body_);
-  area_label->setBuddy(area_name_);
+  area_file_->setFixedWidth(area_file_->fontMetrics().horizontalAdvance(QStringLiteral("....")) +
+                            16);
+  g->addWidget(Label("Detect Area", area_name_), 11, 0, 1, 2);
   auto* area_row = new QHBoxLayout;
   area_row->addWidget(area_name_, 1);
   area_row->addWidget(area_file_);
   area_row->addWidget(area_edit_);
-  g->addWidget(area_label, 7, 0, 1, 2);
-  g->addLayout(area_row, 7, 2, 1, 7);
+  g->addLayout(area_row, 12, 0, 1, 6);
 
   // Optional triggers.
   QGroupBox* optional = Group("Optional Triggers", &g, body_);
-  AddCheck(g, 0, 0, 9, "Audio", "id1272", &ib.atrigger);
-  Check& ttrig_on = AddCheck(g, 1, 0, 3, "Interval (still only", "id1295", &ap.ttrig_on);
-  Check& sonly = AddCheck(g, 1, 3, 3, ") Min", "id1355", &ap.tt_sonly);
+  Row(g, 0, {AddCheck("Audio", "id1272", &ib.atrigger).box});
+  Check& ttrig_on = AddCheck("Interval (still only", "id1295", &ap.ttrig_on);
+  Check& sonly = AddCheck(") Min", "id1355", &ap.tt_sonly);
   sonly.box->setAccessibleName(QStringLiteral("still only"));
   sonly_ = sonly.box;
-  ttrig_ = &AddNumber(g, 1, 2, "", "id1210", "id1211", &ap.ttrig, "AP.ttrig");
+  ttrig_ = &AddNumber(g, 1, 1, "", "id1210", "id1211", &ap.ttrig, "AP.ttrig");
   // The up-down reaches 0, which the edit raises to its least value.
   ttrig_->updown_lo = 0;
   ttrig_->edit->setAccessibleName(QStringLiteral("Interval Min"));
   ttrig_->updown->setAccessibleName(QStringLiteral("Interval Min"));
   ttrig_on.after = [this] { SyncDependentControls(); };
+  auto* interval = new QHBoxLayout;
+  interval->setSpacing(0);
+  interval->addWidget(ttrig_on.box);
+  interval->addWidget(sonly_);
+  interval->addStretch(1);
+  g->addLayout(interval, 1, 0, 1, 4);
+  // The checks' captions name the interval; its edit has no label of its own.
+  QWidget* no_label = g->itemAtPosition(1, 3)->widget();
+  g->removeWidget(no_label);
+  no_label->hide();
 
   // Superimposed text.
   QGroupBox* text = Group("Superimpose", &g, body_);
   si_format_ = AddText("id1182", QStringLiteral("Format"), 255);
-  auto* format_label = new QLabel(QStringLiteral("Format"), body_);
-  format_label->setBuddy(si_format_);
-  g->addWidget(format_label, 0, 0);
-  g->addWidget(si_format_, 0, 1, 1, 8);
-  AddCheck(g, 1, 0, 2, "On", "id1199", &ib.si_on);
+  g->addWidget(Label("Format", si_format_), 0, 0, Qt::AlignRight);
+  g->addWidget(si_format_, 0, 1, 1, 5);
   font_ = new QButtonGroup(this);
-  auto* fonts = new QHBoxLayout;
+  std::vector<QWidget*> on_row{AddCheck("On", "id1199", &ib.si_on).box};
   int size = 0;
   for (auto [caption, id] : {std::pair{"s", "id1202"}, std::pair{"m", "id1203"},
                              std::pair{"l", "id1204"}, std::pair{"x", "id1205"}}) {
@@ -217,10 +215,9 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
     r->setObjectName(QString::fromLatin1(id));
     r->setAccessibleName(QStringLiteral("Font ") + QString::fromLatin1(caption));
     font_->addButton(r, size++);
-    fonts->addWidget(r);
+    on_row.push_back(r);
   }
-  fonts->addStretch(1);
-  g->addLayout(fonts, 1, 2, 1, 7);
+  Row(g, 1, on_row);
   connect(font_, &QButtonGroup::idClicked, this, [this](int id) { OnFont(id); });
   Number& y0 = AddNumber(g, 2, 0, "Y-Pos", "id1026", "id1027", &ib.si_y0, "IF.si_y0");
   y0.dynamic_range = [this] {
@@ -229,23 +226,15 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
   };
   y0.after = [this] { OnFont(app_.ap.si_fontsize); };
   AddNumber(g, 2, 1, "+msec", "id1348", nullptr, &ib.si_offset, "IF.si_offset");
-  AddCheck(g, 2, 6, 3, "UTC", "id1198", &ib.si_utc);
-  AddCheck(g, 3, 0, 3, "ChangeDate", "id1028", &ib.si_cdate);
   date_pair_ = AddText("id1029", QStringLiteral("ChangeDate time"), 15);
-  g->addWidget(date_pair_, 3, 3, 1, 6);
-  auto* preview = new QLabel(QStringLiteral("Preview opt"), body_);
-  g->addWidget(preview, 4, 0, 1, 3);
-  auto* opts = new QHBoxLayout;
-  Check& area = AddCheck(g, 4, 0, 1, "Area", "id1024", &ib.si_area);
-  Check& smw = AddCheck(g, 4, 0, 1, "SMw", "id1070", &ib.si_maskw);
-  Check& smb = AddCheck(g, 4, 0, 1, "SMb", "id1071", &ib.si_maskb);
-  Check& so = AddCheck(g, 4, 0, 1, "SO", "id1059", &ib.so_on2);
-  for (Check* c : {&area, &smw, &smb, &so}) {
-    g->removeWidget(c->box);
-    opts->addWidget(c->box);
-  }
-  opts->addStretch(1);
-  g->addLayout(opts, 4, 3, 1, 6);
+  Row(g, 3,
+      {AddCheck("UTC", "id1198", &ib.si_utc).box,
+       AddCheck("ChangeDate", "id1028", &ib.si_cdate).box, date_pair_});
+  Check& area = AddCheck("Area", "id1024", &ib.si_area);
+  Check& smw = AddCheck("SMw", "id1070", &ib.si_maskw);
+  Check& smb = AddCheck("SMb", "id1071", &ib.si_maskb);
+  Check& so = AddCheck("SO", "id1059", &ib.so_on2);
+  Row(g, 4, {new QLabel(QStringLiteral("Preview opt"), body_), area.box, smw.box, smb.box, so.box});
   // The white and the black star mask cannot both be shown.
   smw.after = [this, other = smb.box] {
     if (!app_.ib.si_maskw || !app_.ib.si_maskb) return;
@@ -322,6 +311,20 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
   LoadControls();
 }
 
+QLabel* InputPage::Label(const char* caption, QWidget* buddy) {
+  auto* label = new QLabel(QString::fromLatin1(caption), body_);
+  label->setBuddy(buddy);
+  return label;
+}
+
+void InputPage::Row(QGridLayout* grid, int row, const std::vector<QWidget*>& widgets) {
+  auto* line = new QHBoxLayout;
+  line->setSpacing(6);
+  for (QWidget* w : widgets) line->addWidget(w);
+  line->addStretch(1);
+  grid->addLayout(line, row, 0, 1, 6);
+}
+
 InputPage::Number& InputPage::AddNumber(QGridLayout* grid, int row, int col, const char* caption,
                                         const char* id, const char* updown_id, int32_t* field,
                                         const char* key) {
@@ -336,7 +339,7 @@ InputPage::Number& InputPage::AddNumber(QGridLayout* grid, int row, int col, con
   n.edit->setObjectName(QString::fromLatin1(id));
   n.edit->setAccessibleName(name);
   n.edit->setAlignment(Qt::AlignRight);
-  n.edit->setFixedWidth(n.edit->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 8);
+  n.edit->setFixedWidth(n.edit->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 6);
   auto* label = new QLabel(name, body_);
   label->setBuddy(n.edit);
   grid->addWidget(label, row, col * 3, Qt::AlignRight);
@@ -363,8 +366,7 @@ InputPage::Number& InputPage::AddNumber(QGridLayout* grid, int row, int col, con
   return n;
 }
 
-InputPage::Check& InputPage::AddCheck(QGridLayout* grid, int row, int col, int span,
-                                      const char* caption, const char* id, int32_t* field) {
+InputPage::Check& InputPage::AddCheck(const char* caption, const char* id, int32_t* field) {
   auto owned = std::make_unique<Check>();
   Check& c = *owned;
   checks_.push_back(std::move(owned));
@@ -372,7 +374,6 @@ InputPage::Check& InputPage::AddCheck(QGridLayout* grid, int row, int col, int s
   c.box = new QCheckBox(QString::fromLatin1(caption), body_);
   c.box->setObjectName(QString::fromLatin1(id));
   c.box->setAccessibleName(c.box->text());
-  grid->addWidget(c.box, row, col, 1, span);
   connect(c.box, &QCheckBox::clicked, this, [&c](bool checked) {
     StoreShared(*c.field, checked ? 1 : 0);
     if (c.after) c.after();

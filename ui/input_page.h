@@ -79,8 +79,10 @@ class InputPage : public QWidget {
 
   Number& AddNumber(QGridLayout* grid, int row, int col, const char* caption, const char* id,
                     const char* updown_id, int32_t* field, const char* key);
-  Check& AddCheck(QGridLayout* grid, int row, int col, int span, const char* caption,
-                  const char* id, int32_t* field);
+  Check& AddCheck(const char* caption, const char* id, int32_t* field);
+  QLabel* Label(const char* caption, QWidget* buddy);
+  // Widgets side by side across the group's width.
+  void Row(QGridLayout* grid, int row, const std::vector<QWidget*>& widgets);
   QLineEdit* AddText(const char* id, const QString& name, int max_chars);
   QPushButton* AddButton(const char* caption, const char* id, const QString& name);
   void OnNumberText(Number& n, const QString& text);

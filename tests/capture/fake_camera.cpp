@@ -80,6 +80,7 @@ gboolean plugin_init(GstPlugin* plugin) {
 #ifdef ORVANTA_FAKE_CAMERA_PLUGIN
 // The same provider as a plugin file, so that a program (zavip-tool) lists the cameras when
 // GST_PLUGIN_PATH names its folder.
+#define PACKAGE "orvanta"
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, orvantafakecameras, "Test cameras",
                   plugin_init, "1.0", "LGPL", "orvanta", "https://example.invalid")
 #else

@@ -94,6 +94,14 @@ std::string FileBytes(const QString& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Picks an entry of a list as the user does.
+void Choose(QComboBox* list, const char* entry) {
+  const int at = list->findText(QString::fromLatin1(entry));
+  if (at < 0) qFatal("no entry %s", entry);
+  list->setCurrentIndex(at);
+  emit list->activated(at);
+}
+
 void Shot(QWidget* w, const char* name) {
   const QByteArray dir = qgetenv("ORVANTA_SHOTS");
   if (dir.isEmpty()) return;
@@ -267,12 +275,11 @@ class UiInputPageTest : public QObject {
 
     auto edit_everything = [](SourceDialog& d) {
       QTest::mouseClick(Find(&d, "id1379"), Qt::LeftButton);  // RTSP
+      Choose(Find<QComboBox>(&d, "id1372"), "rtspsrc");
       Type(Find<QLineEdit>(&d, "id1374"), QStringLiteral("observer"));
       Type(Find<QLineEdit>(&d, "id1376"), QStringLiteral("s3cret:@pw"));
       Type(Find<QLineEdit>(&d, "id1375"), QStringLiteral("127.0.0.1:8554/sky"));
-      auto* audio = Find<QComboBox>(&d, "id1384");
-      audio->setCurrentIndex(audio->findText(QStringLiteral("= Video_source")));
-      emit audio->activated(audio->currentIndex());
+      Choose(Find<QComboBox>(&d, "id1384"), "= Video_source");
     };
     {
       SourceDialog d(*p.app);
@@ -298,6 +305,7 @@ class UiInputPageTest : public QObject {
     QCOMPARE(p.app->ib.rtspinmode, 1);
     QCOMPARE(FieldUtf8(p.app->ap.rtsp_uname), std::string("observer"));
     QCOMPARE(FieldUtf8(p.app->ap.dv_audio_device), std::string("= Video_source"));
+    QCOMPARE(FieldUtf8(p.app->ap.dv_v_s_filter), std::string("rtspsrc"));
     // The source is named by its address, never with the account.
     QCOMPARE(FieldUtf8(p.app->ap.inputname), std::string("127.0.0.1:8554/sky"));
     QVERIFY(orvanta::SaveSettings(*p.app));
@@ -336,7 +344,6 @@ class UiInputPageTest : public QObject {
     QTest::mouseClick(Find(&d, "id1380"), Qt::LeftButton);  // FILE
     QVERIFY(Find(&d, "id1383")->isEnabled());
     QVERIFY(!Find(&d, "id1376")->isEnabled());
-    Shot(&d, "source-file.png");
     QTest::mouseClick(Find(&d, "id1381"), Qt::LeftButton);  // FILTER keeps FILE
     Shot(&d, "source-filter.png");
     QTest::mouseClick(Find(&d, "id1382"), Qt::LeftButton);  // DEVICE
@@ -348,8 +355,7 @@ class UiInputPageTest : public QObject {
     auto* microphones = Find<QComboBox>(&d, "id1384");
     QCOMPARE(microphones->itemText(0), QStringLiteral("--"));
     QCOMPARE(microphones->itemText(1), QStringLiteral("= Video_source"));
-    cameras->setCurrentIndex(1);
-    emit cameras->activated(1);
+    Choose(cameras, "2:Orvanta Test Camera");
     QVERIFY(Find<QRadioButton>(&d, "id1382")->isChecked());
     QCOMPARE(Find<QLabel>(&d, "input_name")->text(), QStringLiteral("2:Orvanta Test Camera"));
     Shot(&d, "source-device.png");
@@ -383,6 +389,8 @@ class UiInputPageTest : public QObject {
     });
     QTest::mouseClick(Find(&d, "id1191"), Qt::LeftButton);
     QCOMPARE(Find<QLineEdit>(&d, "id1383")->text(), video);
+    Choose(Find<QComboBox>(&d, "id1372"), "filesrc");
+    Shot(&d, "source-file.png");
     QTest::mouseClick(Find(&d, "id1"), Qt::LeftButton);
     QCOMPARE(FieldUtf8(p.app->ap.infname), video.toStdString());
     QCOMPARE(FieldUtf8(p.app->ap.inputname), video.toStdString());
