@@ -17,10 +17,17 @@ void Store(char16_t (&field)[N], const std::string& text) {
   SetField(field, Utf8ToUtf16(text));
 }
 
+// The device list has no "--": a camera never chosen stays unnamed, which takes the first
+// camera at the next start, rather than naming no camera at all.
+std::string StoredDeviceName(const std::string& shown) {
+  return shown == kNoneEntry ? std::string() : shown;
+}
+
 }  // namespace
 
 std::string SourceChoice::InputName() const {
-  return capture::InputName(filter_mode, rtsp_mode, video_device, rtsp_ip, infname);
+  return capture::InputName(filter_mode, rtsp_mode, StoredDeviceName(video_device), rtsp_ip,
+                            infname);
 }
 
 SourceChoice LoadSourceChoice(const AppContext& app) {
@@ -44,9 +51,7 @@ SourceChoice LoadSourceChoice(const AppContext& app) {
 
 void SaveSourceChoice(const SourceChoice& c, AppContext& app) {
   AppParams& ap = app.ap;
-  // The device list has no "--": a name never chosen stays empty, which takes the first
-  // camera, rather than naming no camera at all.
-  Store(ap.dv_video_device, c.video_device == kNoneEntry ? std::string() : c.video_device);
+  Store(ap.dv_video_device, StoredDeviceName(c.video_device));
   Store(ap.dv_v_d_decoder, c.device_decoder);
   Store(ap.dv_v_s_filter, c.source_filter);
   Store(ap.dv_v_s_decoder, c.filter_decoder);

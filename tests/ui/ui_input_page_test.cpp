@@ -252,6 +252,22 @@ class UiInputPageTest : public QObject {
     Shot(p.page.get(), "input-page.png");
   }
 
+  // Another page or the schedule may change a setting: showing the page loads it again,
+  // but not while the main window only lays its sheets out.
+  void ShowingReloadsUnlessTheWindowLaysOut() {
+    Page p;
+    bool laying_out = true;
+    p.page->resizing = [&laying_out] { return laying_out; };
+    p.app->ib.fs_tail = 77;
+    p.page->hide();
+    p.page->show();
+    QCOMPARE(p.Edit("id1014")->text(), QStringLiteral("20"));
+    laying_out = false;
+    p.page->hide();
+    p.page->show();
+    QCOMPARE(p.Edit("id1014")->text(), QStringLiteral("77"));
+  }
+
   void ControlsCarryTheirCaptions() {
     Page p;
     for (QWidget* w : p.page->findChildren<QWidget*>()) {
