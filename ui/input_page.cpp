@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <iterator>
 
 #include "app/font_size.h"
 #include "app/text_utf.h"
@@ -115,7 +116,7 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
   g->addWidget(Label("Codec", codec_), 3, 0, Qt::AlignRight);
   g->addWidget(codec_, 3, 1, 1, 4);
   g->addWidget(codec_props_, 3, 5);
-  suffix_ = AddText("id1356", QStringLiteral("suffix"), kForccUnits - 1);
+  suffix_ = AddText("id1356", QStringLiteral("suffix"), int(std::size(app_.state.out_ext)) - 1);
   suffix_->setFixedWidth(xi.edit->width());
   g->addWidget(Label("suffix", suffix_), 4, 0, Qt::AlignRight);
   g->addWidget(suffix_, 4, 1);
