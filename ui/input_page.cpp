@@ -185,11 +185,9 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
   Check& sonly = AddCheck(") Min", "id1355", &ap.tt_sonly);
   sonly.box->setAccessibleName(QStringLiteral("still only"));
   sonly_ = sonly.box;
-  ttrig_ = &AddNumber(g, 1, 1, "", "id1210", "id1211", &ap.ttrig, "AP.ttrig");
+  ttrig_ = &AddNumber(g, 1, 1, "Interval Min", "id1210", "id1211", &ap.ttrig, "AP.ttrig");
   // The up-down reaches 0, which the edit raises to its least value.
   ttrig_->updown_lo = 0;
-  ttrig_->edit->setAccessibleName(QStringLiteral("Interval Min"));
-  ttrig_->updown->setAccessibleName(QStringLiteral("Interval Min"));
   ttrig_on.after = [this] { SyncDependentControls(); };
   auto* interval = new QHBoxLayout;
   interval->setSpacing(0);
@@ -197,7 +195,7 @@ InputPage::InputPage(AppContext& app, capture::CaptureState& state, QWidget* par
   interval->addWidget(sonly_);
   interval->addStretch(1);
   g->addLayout(interval, 1, 0, 1, 4);
-  // The checks' captions name the interval; its edit has no label of its own.
+  // The checks' captions name the interval; a label beside its edit would say it again.
   QWidget* no_label = g->itemAtPosition(1, 3)->widget();
   g->removeWidget(no_label);
   no_label->hide();
