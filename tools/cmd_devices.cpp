@@ -33,15 +33,19 @@ int RunDevices(const std::vector<std::string>& args) {
       });
   if (!bad_option.empty()) return Fail(bad_option);
   gst_init(nullptr, nullptr);
+  bool any = false;
   for (auto [category, kind] : {std::pair{capture::DeviceCategory::VideoInput, "video"},
                                 std::pair{capture::DeviceCategory::AudioInput, "audio"}}) {
     for (const capture::CaptureDevice& device : capture::ListCaptureDevices(category)) {
       std::printf("%s %s\n", kind, device.name.c_str());
+      any = true;
       if (!formats) continue;
       for (const capture::DeviceFormat& f : device.formats)
         PrintFormat(f, category == capture::DeviceCategory::AudioInput);
     }
   }
+  // Said apart from the listing, so that a script reading the names gets none.
+  if (!any) std::fprintf(stderr, "zavip-tool: devices: no video or audio capture device found\n");
   return 0;
 }
 
