@@ -13,7 +13,9 @@ void ApplyFontSize(int si_fontsize, DetectionBlock& ib) {
   ib.si_fontx = g.x;
   ib.si_fonty = g.y;
   ib.font_scale = g.scale;
-  ib.si_y0 = std::min(ib.si_y0, ib.cy - (g.y * g.scale + 2));
+  // A picture lower than the text keeps the position at 0, never below (the settings
+  // would refuse it at the next start).
+  ib.si_y0 = std::max(0, std::min(ib.si_y0, ib.cy - (g.y * g.scale + 2)));
 }
 
 }  // namespace orvanta

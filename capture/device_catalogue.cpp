@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "app/file_owner.h"
@@ -60,6 +61,11 @@ std::vector<Entry> RegistryEntries(DeviceCategory category) {
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
   return entries;
+}
+
+// The label a numbered list gives a device: "%d:%s".
+std::string Numbered(int number, const std::string& name) {
+  return std::to_string(number) + ":" + name;
 }
 
 void Release(std::vector<Entry>& entries) {
@@ -134,7 +140,7 @@ int FindFilterByName(DeviceCategory category, std::vector<std::string>* list, st
   }
   for (const auto& entry : entries) {
     std::string label = entry.name;
-    if (counter && *counter > 0) label = std::to_string((*counter)++) + ":" + entry.name;
+    if (counter && *counter > 0) label = Numbered((*counter)++, entry.name);
     if (list) list->push_back(label);
     if (wanted->empty() && (counter ? *counter : 0) >= 0) *wanted = label;
     if (label == *wanted && element && !*element) *element = MakeElement(entry);
@@ -143,6 +149,122 @@ int FindFilterByName(DeviceCategory category, std::vector<std::string>* list, st
   if (!list) return -1;
   auto it = std::find(list->begin(), list->end(), *wanted);
   return it == list->end() ? -1 : static_cast<int>(it - list->begin());
+}
+
+namespace {
+
+std::string RateText(int n, int d) {
+  if (d <= 0) return "0";
+  if (n % d == 0) return std::to_string(n / d);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3g", static_cast<double>(n) / d);
+  return text;
+}
+
+// Every value of a field that is one value, a list of them or a range, as texts.
+std::vector<std::string> ValueTexts(const GValue* v) {
+  std::vector<std::string> out;
+  if (!v) return out;
+  if (GST_VALUE_HOLDS_LIST(v) || GST_VALUE_HOLDS_ARRAY(v)) {
+    const guint n =
+        GST_VALUE_HOLDS_LIST(v) ? gst_value_list_get_size(v) : gst_value_array_get_size(v);
+    for (guint i = 0; i < n; ++i) {
+      const GValue* item = GST_VALUE_HOLDS_LIST(v) ? gst_value_list_get_value(v, i)
+                                                   : gst_value_array_get_value(v, i);
+      for (std::string& t : ValueTexts(item)) out.push_back(std::move(t));
+    }
+  } else if (G_VALUE_HOLDS_INT(v)) {
+    out.push_back(std::to_string(g_value_get_int(v)));
+  } else if (GST_VALUE_HOLDS_INT_RANGE(v)) {
+    out.push_back(std::to_string(gst_value_get_int_range_min(v)) + "-" +
+                  std::to_string(gst_value_get_int_range_max(v)));
+  } else if (GST_VALUE_HOLDS_FRACTION(v)) {
+    out.push_back(
+        RateText(gst_value_get_fraction_numerator(v), gst_value_get_fraction_denominator(v)));
+  } else if (GST_VALUE_HOLDS_FRACTION_RANGE(v)) {
+    const GValue* lo = gst_value_get_fraction_range_min(v);
+    const GValue* hi = gst_value_get_fraction_range_max(v);
+    out.push_back(
+        RateText(gst_value_get_fraction_numerator(lo), gst_value_get_fraction_denominator(lo)) +
+        "-" +
+        RateText(gst_value_get_fraction_numerator(hi), gst_value_get_fraction_denominator(hi)));
+  } else if (G_VALUE_HOLDS_STRING(v)) {
+    out.push_back(g_value_get_string(v));
+  }
+  return out;
+}
+
+std::string SizeText(const GstStructure* s) {
+  const std::vector<std::string> w = ValueTexts(gst_structure_get_value(s, "width"));
+  const std::vector<std::string> h = ValueTexts(gst_structure_get_value(s, "height"));
+  if (w.size() != 1 || h.size() != 1) return "";
+  const size_t wd = w[0].find('-');
+  const size_t hd = h[0].find('-');
+  if (wd == std::string::npos && hd == std::string::npos) return w[0] + "x" + h[0];
+  auto lo = [](const std::string& t, size_t d) {
+    return d == std::string::npos ? t : t.substr(0, d);
+  };
+  auto hi = [](const std::string& t, size_t d) {
+    return d == std::string::npos ? t : t.substr(d + 1);
+  };
+  return lo(w[0], wd) + "x" + lo(h[0], hd) + "-" + hi(w[0], wd) + "x" + hi(h[0], hd);
+}
+
+// The subtype names of one caps structure: one per raw format it lists.
+std::vector<std::string> SubtypeNames(const GstStructure* s) {
+  const std::string media = gst_structure_get_name(s);
+  if (media == "video/x-raw") {
+    std::vector<std::string> names;
+    for (const std::string& f : ValueTexts(gst_structure_get_value(s, "format"))) {
+      const PixelFormat format = PixelFormatOfRawCaps(f);
+      names.push_back(format == PixelFormat::Other ? f : Info(format).name);
+    }
+    if (names.empty()) names.push_back("video/x-raw");
+    return names;
+  }
+  if (media == "video/x-dv") return {"DVSD"};
+  if (media == "image/jpeg") return {"MJPG"};
+  if (media == "audio/x-raw") {
+    std::vector<std::string> names = ValueTexts(gst_structure_get_value(s, "format"));
+    if (names.empty()) names.push_back(media);
+    return names;
+  }
+  return {media};
+}
+
+}  // namespace
+
+std::vector<CaptureDevice> ListCaptureDevices(DeviceCategory category) {
+  std::vector<CaptureDevice> out;
+  if (category != DeviceCategory::VideoInput && category != DeviceCategory::AudioInput) return out;
+  std::vector<Entry> entries =
+      DeviceEntries(category == DeviceCategory::VideoInput ? "Video/Source" : "Audio/Source");
+  int number = 1;
+  for (const Entry& entry : entries) {
+    CaptureDevice device{Numbered(number++, entry.name), {}};
+    GstCaps* caps = gst_device_get_caps(entry.device);
+    for (guint i = 0; caps && i < gst_caps_get_size(caps); ++i) {
+      const GstStructure* s = gst_caps_get_structure(caps, i);
+      const bool sound = g_str_has_prefix(gst_structure_get_name(s), "audio/");
+      DeviceFormat format;
+      if (sound) {
+        for (const std::string& r : ValueTexts(gst_structure_get_value(s, "rate")))
+          format.rates.push_back(r + " Hz");
+        gst_structure_get_int(s, "channels", &format.channels);
+      } else {
+        format.size = SizeText(s);
+        format.rates = ValueTexts(gst_structure_get_value(s, "framerate"));
+      }
+      for (const std::string& name : SubtypeNames(s)) {
+        format.subtype = name;
+        device.formats.push_back(format);
+      }
+    }
+    if (caps) gst_caps_unref(caps);
+    out.push_back(std::move(device));
+  }
+  Release(entries);
+  return out;
 }
 
 int64_t FrameDurationFor(double fps) {

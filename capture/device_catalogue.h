@@ -26,6 +26,21 @@ inline constexpr const char* kUncompressedEntry = "AVI(uncompressed)";
 int FindFilterByName(DeviceCategory category, std::vector<std::string>* list, std::string* wanted,
                      GstElement** element, int* counter);
 
+// A capture device as the settings name it ("%d:%s", numbered as FindFilterByName numbers
+// them) with the formats it says it offers.
+struct DeviceFormat {
+  std::string subtype;  // the name the forced-format setting takes ("YUY2"), else the media type
+  std::string size;     // "640x480", a range "160x120-1920x1080", or "" (sound, or not said)
+  std::vector<std::string> rates;  // frame rates ("30", "29.97", "5-30"), or for sound "48000 Hz"
+  int channels = 0;                // sound only
+};
+struct CaptureDevice {
+  std::string name;
+  std::vector<DeviceFormat> formats;
+};
+// The video (VideoInput) or audio (AudioInput) capture devices in list order.
+std::vector<CaptureDevice> ListCaptureDevices(DeviceCategory category);
+
 // The frame format asked of a capture device. The device element is followed by a caps
 // filter that holds the format; the device must be able to deliver it.
 struct CaptureFormatRequest {

@@ -153,5 +153,8 @@ std::string RtspAddress(const std::string& user, const std::string& password,
 // The text that names the source in messages: the RTSP address without credentials, the
 // video file, or the device name.
 std::string InputName(const AppParams& ap, const DetectionBlock& block);
+// The same from a source choice not yet stored (the source settings dialog's copies).
+std::string InputName(bool filter_mode, bool rtsp_mode, const std::string& video_device,
+                      const std::string& rtsp_ip, const std::string& file);
 
 }  // namespace orvanta::capture

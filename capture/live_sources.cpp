@@ -19,9 +19,15 @@ std::string RtspAddress(const std::string& user, const std::string& password,
   return user.empty() ? "rtsp://" + ip : "rtsp://" + user + ":" + password + "@" + ip;
 }
 
+std::string InputName(bool filter_mode, bool rtsp_mode, const std::string& video_device,
+                      const std::string& rtsp_ip, const std::string& file) {
+  if (!filter_mode) return video_device;
+  return rtsp_mode ? rtsp_ip : file;
+}
+
 std::string InputName(const AppParams& ap, const DetectionBlock& block) {
-  if (!block.filterinmode) return FieldUtf8(ap.dv_video_device);
-  return block.rtspinmode ? FieldUtf8(ap.rtsp_ip) : FieldUtf8(ap.infname);
+  return InputName(block.filterinmode != 0, block.rtspinmode != 0, FieldUtf8(ap.dv_video_device),
+                   FieldUtf8(ap.rtsp_ip), FieldUtf8(ap.infname));
 }
 
 bool LiveGraph::DeviceSource() {

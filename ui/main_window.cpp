@@ -11,10 +11,6 @@
 namespace orvanta::ui {
 namespace {
 
-// The input page's right edge in the left sheet; the input page sets the sheet layout from
-// it when it is created.
-constexpr int kInputPageRight = 316;
-
 QWidget* Page(const char* id, const char* caption, QWidget* parent) {
   auto* page = new QWidget(parent);
   page->setObjectName(QString::fromLatin1(id));
@@ -31,8 +27,12 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   left_ = new QTabWidget(this);
   left_->setObjectName(QStringLiteral("sheet_left"));
   left_->setAccessibleName(QStringLiteral("Settings"));
-  left_->addTab(Page("id131", "Input", left_), QStringLiteral("Input"));
-  layout_.FromInputPage(kInputPageRight);
+  input_page_ = new InputPage(app, state, left_);
+  input_page_->setAccessibleName(QStringLiteral("Input"));
+  input_page_->resizing = [this] { return resizing_; };
+  left_->addTab(input_page_, QStringLiteral("Input"));
+  // The input page's right edge in the left sheet sets the sheet layout.
+  layout_.FromInputPage(input_page_->RightEdge());
   left_->addTab(Page("id133", "Operation", left_), QStringLiteral("Operation"));
   left_->addTab(Page("id137", "Profile", left_), QStringLiteral("Profile"));
   left_->addTab(Page("id134", "DB", left_), QStringLiteral("DB"));
@@ -44,6 +44,10 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   live_page_->setAccessibleName(QStringLiteral("Live"));
   live_page_->resizing = [this] { return resizing_; };
   live_page_->fit_window = [this] { FitWindowToVideo(); };
+  input_page_->frame_size_changed = [this] {
+    live_page_->video()->SetVideoSize(app_.ib.cx, app_.ib.cy);
+    live_page_->video()->update();
+  };
   right_->addTab(live_page_, QStringLiteral("Live"));
   right_->addTab(Page("id130", "Replay", right_), QStringLiteral("Replay"));
 

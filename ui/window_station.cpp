@@ -56,9 +56,18 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   page_hooks.set_schedule_holdoff = [&timetable](int) {
     if (timetable) timetable->OnStopAction();
   };
+  window.input_page()->FillHooks(page_hooks);
   window.live_page()->FillHooks(page_hooks);
   LiveController page(app.ib, page_hooks);
   window.live_page()->SetController(&page);
+  window.input_page()->SetController(&page);
+  window.input_page()->on_live_thread = [&live](std::function<void()> task) {
+    if (live) {
+      live->PostTask(std::move(task));
+    } else {
+      task();
+    }
+  };
   hooks.graph_notify = [&live, qapp] {
     QMetaObject::invokeMethod(
         qapp,

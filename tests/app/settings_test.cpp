@@ -331,9 +331,11 @@ TEST(FontSizeTest, GlyphSizeScaleAndTextPosition) {
     int fontx, fonty, scale, y0_after;
   };
   const Case cases[] = {
-      {0, 1440, 1, 5, 9, 1, 1},   {1, 1440, 1, 8, 15, 1, 1},  {2, 1440, 1, 14, 24, 1, 1},
-      {3, 1440, 1, 14, 24, 2, 1}, {3, 60, 40, 14, 24, 2, 10},  // lowered to 60 - (48 + 2)
+      {0, 1440, 1, 5, 9, 1, 1},   {1, 1440, 1, 8, 15, 1, 1},
+      {2, 1440, 1, 14, 24, 1, 1}, {3, 1440, 1, 14, 24, 2, 1},
+      {3, 60, 40, 14, 24, 2, 10},  // lowered to 60 - (48 + 2)
       {2, 30, 29, 14, 24, 1, 4},  {7, 1440, 1, 14, 24, 2, 1},
+      {3, 16, 5, 14, 24, 2, 0},  // a picture lower than the text: 0, not below
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.size);

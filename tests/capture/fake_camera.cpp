@@ -37,8 +37,16 @@ struct FakeProviderClass {
 GType fake_provider_get_type();
 G_DEFINE_TYPE(FakeProvider, fake_provider, GST_TYPE_DEVICE_PROVIDER)
 
+// What the devices say they offer, as a camera and a microphone would: a few sizes, each
+// with its frame rates.
+constexpr const char* kCameraCaps =
+    "video/x-raw,format=YUY2,width=640,height=480,framerate={30/1,15/1};"
+    "video/x-raw,format=YUY2,width=1280,height=720,framerate=10/1;"
+    "video/x-raw,format=I420,width=1920,height=1080,framerate={30/1,25/1}";
+constexpr const char* kMicrophoneCaps = "audio/x-raw,format=S16LE,rate=48000,channels=2";
+
 GstDevice* MakeDevice(const char* name, bool audio) {
-  GstCaps* caps = gst_caps_new_empty_simple(audio ? "audio/x-raw" : "video/x-raw");
+  GstCaps* caps = gst_caps_from_string(audio ? kMicrophoneCaps : kCameraCaps);
   auto* device = static_cast<FakeDevice*>(
       g_object_new(fake_device_get_type(), "display-name", name, "caps", caps, "device-class",
                    audio ? "Audio/Source" : "Video/Source", nullptr));
@@ -69,6 +77,13 @@ gboolean plugin_init(GstPlugin* plugin) {
 
 }  // namespace
 
+#ifdef ORVANTA_FAKE_CAMERA_PLUGIN
+// The same provider as a plugin file, so that a program (zavip-tool) lists the cameras when
+// GST_PLUGIN_PATH names its folder.
+#define PACKAGE "orvanta"
+GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, orvantafakecameras, "Test cameras",
+                  plugin_init, "1.0", "LGPL", "orvanta", "https://example.invalid")
+#else
 namespace orvanta::test {
 
 void RegisterFakeCameras() {
@@ -81,3 +96,4 @@ void RegisterFakeCameras() {
 }
 
 }  // namespace orvanta::test
+#endif

@@ -56,9 +56,10 @@ struct Station {
     app->ap.dlgrect = {100, 20, 700, 1009};  // top, left, bottom, right
     app->ap.showcmd = 1;
   }
+  // A live page control: ids are unique per page, not across the window's pages.
   template <typename T = QWidget>
   T* Find(const char* id) {
-    T* w = window->findChild<T*>(QString::fromLatin1(id));
+    T* w = window->live_page()->findChild<T*>(QString::fromLatin1(id));
     if (!w) qFatal("no control %s", id);
     return w;
   }
