@@ -206,9 +206,11 @@ DetectAreaDialog::DetectAreaDialog(AppContext& app, capture::CaptureState& state
   connect(save, &QPushButton::clicked, this, [this] { OnSave(); });
   connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
 
+  // The background is read afresh at each composition: a still the live thread composed
+  // meanwhile shows.
+  area_->SetPicture(work_.width, work_.height,
+                    [this] { return Upright(ComposeMaskDisplay(state_.live_image, work_)); });
   PlaceAtSavedRect();
-  Changed();
-  changed_ = false;
 }
 
 void DetectAreaDialog::PlaceAtSavedRect() {
@@ -240,9 +242,7 @@ MaskColour DetectAreaDialog::ColourOf(Qt::MouseButton button) const {
 
 void DetectAreaDialog::Changed() {
   changed_ = true;
-  // The background is read afresh: a still the live thread composed meanwhile shows.
-  area_->SetPicture(Upright(ComposeMaskDisplay(state_.live_image, work_)), work_.width,
-                    work_.height);
+  area_->Invalidate();
 }
 
 void DetectAreaDialog::Press(PicturePoint p, Qt::MouseButton button) {

@@ -15,10 +15,15 @@ MaskImageArea::MaskImageArea(QWidget* parent) : QWidget(parent) {
   setCursor(Qt::CrossCursor);
 }
 
-void MaskImageArea::SetPicture(QImage display, int cx, int cy) {
-  display_ = std::move(display);
+void MaskImageArea::SetPicture(int cx, int cy, std::function<QImage()> compose) {
   cx_ = std::max(cx, 1);
   cy_ = std::max(cy, 1);
+  compose_ = std::move(compose);
+  Invalidate();
+}
+
+void MaskImageArea::Invalidate() {
+  stale_ = true;
   update();
 }
 
@@ -44,6 +49,10 @@ void MaskImageArea::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().window());
   const QRect picture = PictureRect();
+  if (stale_ && compose_) {
+    display_ = compose_();
+    stale_ = false;
+  }
   if (display_.isNull()) {
     painter.fillRect(picture, Qt::black);
   } else {

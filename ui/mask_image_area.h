@@ -18,8 +18,11 @@ class MaskImageArea : public QWidget {
 
   explicit MaskImageArea(QWidget* parent = nullptr);
 
-  // The display (upright) of a cx x cy picture.
-  void SetPicture(QImage display, int cx, int cy);
+  // The picture's size, and what composes its display (upright) when it is next painted.
+  void SetPicture(int cx, int cy, std::function<QImage()> compose);
+  // The mask or the background changed: composed again at the next paint, so that a pen
+  // stroke's many moves cost one composition per screen update.
+  void Invalidate();
   void SetRubber(Rubber rubber) { rubber_ = rubber; }
   // Where the picture lies in the widget.
   QRect PictureRect() const;
@@ -42,7 +45,9 @@ class MaskImageArea : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  std::function<QImage()> compose_;
   QImage display_;
+  bool stale_ = true;
   int cx_ = 1;
   int cy_ = 1;
   Rubber rubber_ = Rubber::None;
