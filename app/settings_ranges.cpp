@@ -129,7 +129,7 @@ const KeyRange kRanges[] = {
     {"AP.sj_cy", {1, kMaxFrameSide}},
     {"AP.tmark", kFlag},
     {"AP.me_lev", kLevel},
-    {"AP.me_ratio", {0, 100}},
+    {"AP.me_ratio", kLevel},
     {"AP.startreplay", kFlag},
     {"AP.shutdown", kFlag},
     {"AP.moveclips", kFlag},

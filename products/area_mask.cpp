@@ -46,8 +46,7 @@ AreaMaskLoad LoadAreaMask(const AreaMaskRequest& request, Image24& work_image,
       const uint8_t* file_row = work_image.row(cy - 1 - r);
       uint8_t* mask_row = apply_to->mask + static_cast<size_t>(r) * cx;
       for (int c = 0; c < cx; ++c) {
-        const uint8_t* p = file_row + 3 * c;
-        if (p[0] == 0 && p[1] == 0 && p[2] == 255) mask_row[c] = kMaskExcluded;
+        if (IsExcludedPixel(file_row + 3 * c)) mask_row[c] = kMaskExcluded;
       }
     }
   }

@@ -19,6 +19,11 @@ inline constexpr const char* kReservedMaskName =
 inline constexpr const char* kMaskSizeMismatch =
     "UM027: Area Mask File size not matched ... ignored";
 
+// A pure red pixel (blue 0, green 0, red 255): left out of detection.
+inline bool IsExcludedPixel(const uint8_t* bgr) {
+  return bgr[0] == 0 && bgr[1] == 0 && bgr[2] == 255;
+}
+
 struct AreaMaskRequest {
   std::string startup_dir;
   std::string dareafname;  // "AP.dareafname", a name without directory

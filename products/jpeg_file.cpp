@@ -21,6 +21,9 @@ struct TjFree {
   }
 };
 
+// As for BMP files: any frame fits, a damaged header cannot ask for gigabytes.
+constexpr int kMaxJpegSide = 32768;
+
 }  // namespace
 
 Result<std::string> EncodeJpeg(const Image24& image, int quality) {
@@ -49,6 +52,36 @@ Status SaveImageAsJpeg(const std::string& jpeg_path, const Image24& image, int q
       break;
   }
   return Error{"cannot write " + jpeg_path};
+}
+
+Result<Image24> DecodeJpeg(const std::string& bytes) {
+  std::unique_ptr<void, TjDestroy> handle(tjInitDecompress());
+  if (!handle) return Error{"JPEG decoder unavailable"};
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  int width = 0, height = 0, subsampling = 0, colourspace = 0;
+  if (tjDecompressHeader3(handle.get(), data, bytes.size(), &width, &height, &subsampling,
+                          &colourspace) != 0)
+    return Error{std::string("not a JPEG image: ") + tjGetErrorStr2(handle.get())};
+  if (width <= 0 || height <= 0 || width > kMaxJpegSide || height > kMaxJpegSide)
+    return Error{"JPEG size out of range"};
+  Image24 image;
+  image.Resize(width, height);
+  if (tjDecompress2(handle.get(), data, bytes.size(), image.bgr.data(), width,
+                    static_cast<int>(image.row_bytes()), height, TJPF_BGR, TJFLAG_BOTTOMUP) != 0)
+    return Error{std::string("damaged JPEG image: ") + tjGetErrorStr2(handle.get())};
+  return image;
+}
+
+Result<Image24> ReadJpeg(const std::string& path) {
+  UniqueFile file = OpenFile(path, "rb");
+  if (!file) return Error{"cannot open " + path};
+  std::string bytes;
+  char chunk[65536];
+  while (size_t n = std::fread(chunk, 1, sizeof chunk, file.get())) bytes.append(chunk, n);
+  if (std::ferror(file.get())) return Error{"cannot read " + path};
+  auto image = DecodeJpeg(bytes);
+  if (!image) return Error{image.message() + ": " + path};
+  return image;
 }
 
 Status ConvertBmpToJpeg(const std::string& bmp_path, const std::string& jpeg_path) {

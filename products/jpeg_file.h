@@ -20,6 +20,11 @@ Result<std::string> EncodeJpeg(const Image24& image, int quality);
 Status SaveImageAsJpeg(const std::string& jpeg_path, const Image24& image,
                        int quality = kStillJpegQuality);
 
+// Decodes a JPEG (a clip's peak-hold or snapshot JPEG, say) into a bottom-up image. Sizes
+// beyond what a frame can be are refused before anything is allocated.
+Result<Image24> DecodeJpeg(const std::string& bytes);
+Result<Image24> ReadJpeg(const std::string& path);
+
 // Reads a 24-bit BMP and writes it as JPEG at quality 80.
 Status ConvertBmpToJpeg(const std::string& bmp_path, const std::string& jpeg_path);
 

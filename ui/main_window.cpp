@@ -7,6 +7,7 @@
 #include <QScreen>
 
 #include "schedule/housekeeping.h"
+#include "ui/detect_area_dialog.h"
 
 namespace orvanta::ui {
 namespace {
@@ -44,6 +45,7 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   live_page_->setAccessibleName(QStringLiteral("Live"));
   live_page_->resizing = [this] { return resizing_; };
   live_page_->fit_window = [this] { FitWindowToVideo(); };
+  input_page_->open_detect_area = [this, &state] { EditDetectArea(app_, state, this); };
   input_page_->frame_size_changed = [this] {
     live_page_->video()->SetVideoSize(app_.ib.cx, app_.ib.cy);
     live_page_->video()->update();

@@ -175,6 +175,14 @@ TEST(JpegTest, ConvertKeepsSizeOrientationAndQuality) {
   // SaveImageAsJpeg gives the same file straight from the image.
   ASSERT_TRUE(SaveImageAsJpeg(dir / "R.jpg", image).ok());
   EXPECT_EQ(testing::ReadAll(dir / "R.jpg"), jpeg);
+
+  // Read back into a bottom-up image: the picture's top is the last memory row.
+  auto back = ReadJpeg(dir / "S.jpg");
+  ASSERT_TRUE(back.ok()) << back.message();
+  ASSERT_EQ(back->width, 48);
+  ASSERT_EQ(back->height, 32);
+  EXPECT_GT(back->row(31)[2], 200);  // top-left red
+  EXPECT_GT(back->row(0)[0], 200);   // bottom-left blue
 }
 
 TEST(JpegTest, FailuresAreResults) {
@@ -182,6 +190,11 @@ TEST(JpegTest, FailuresAreResults) {
   EXPECT_FALSE(ConvertBmpToJpeg(dir / "missing.bmp", dir / "x.jpg").ok());
   EXPECT_FALSE(SaveImageAsJpeg(dir / "no/dir/x.jpg", Pattern(8, 8)).ok());
   EXPECT_FALSE(SaveImageAsJpeg(dir / "empty.jpg", Image24{}).ok());
+  EXPECT_FALSE(ReadJpeg(dir / "missing.jpg").ok());
+  testing::WriteText(dir / "cut.jpg", EncodeJpeg(Pattern(64, 64), 80)->substr(0, 300));
+  EXPECT_FALSE(ReadJpeg(dir / "cut.jpg").ok());
+  ASSERT_TRUE(WriteBmp24(dir / "P.bmp", Pattern(8, 8)).ok());
+  EXPECT_FALSE(ReadJpeg(dir / "P.bmp").ok());
 }
 
 }  // namespace
