@@ -21,6 +21,19 @@ struct TjFree {
   }
 };
 
+// A damaged header must not make the decoder allocate gigabytes.
+constexpr int kMaxJpegSide = 16384;
+constexpr long kMaxJpegBytes = 256L << 20;
+
+bool ReadFileBytes(const std::string& path, std::string* out) {
+  UniqueFile file = OpenFile(path, "rb");
+  if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+  const long size = std::ftell(file.get());
+  if (size <= 0 || size > kMaxJpegBytes || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
+  out->resize(static_cast<size_t>(size));
+  return std::fread(out->data(), 1, out->size(), file.get()) == out->size();
+}
+
 }  // namespace
 
 Result<std::string> EncodeJpeg(const Image24& image, int quality) {
@@ -55,6 +68,25 @@ Status ConvertBmpToJpeg(const std::string& bmp_path, const std::string& jpeg_pat
   auto image = ReadBmp24(bmp_path);
   if (!image) return image.status();
   return SaveImageAsJpeg(jpeg_path, *image, kStillJpegQuality);
+}
+
+Result<Image24> ReadJpeg(const std::string& path) {
+  std::string bytes;
+  if (!ReadFileBytes(path, &bytes)) return Error{"cannot open " + path};
+  std::unique_ptr<void, TjDestroy> handle(tjInitDecompress());
+  if (!handle) return Error{"JPEG decoder unavailable"};
+  auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  int width = 0, height = 0, subsampling = 0, colorspace = 0;
+  if (tjDecompressHeader3(handle.get(), data, bytes.size(), &width, &height, &subsampling,
+                          &colorspace) != 0 ||
+      width <= 0 || height <= 0 || width > kMaxJpegSide || height > kMaxJpegSide)
+    return Error{"not a JPEG file: " + path};
+  Image24 image;
+  image.Resize(width, height);
+  if (tjDecompress2(handle.get(), data, bytes.size(), image.bgr.data(), width,
+                    static_cast<int>(image.row_bytes()), height, TJPF_BGR, TJFLAG_BOTTOMUP) != 0)
+    return Error{"damaged JPEG file: " + path};
+  return image;
 }
 
 }  // namespace orvanta

@@ -23,4 +23,7 @@ Status SaveImageAsJpeg(const std::string& jpeg_path, const Image24& image,
 // Reads a 24-bit BMP and writes it as JPEG at quality 80.
 Status ConvertBmpToJpeg(const std::string& bmp_path, const std::string& jpeg_path);
 
+// Decodes a JPEG file into a bottom-up BGR image (the replay page's still).
+Result<Image24> ReadJpeg(const std::string& path);
+
 }  // namespace orvanta

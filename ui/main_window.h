@@ -10,6 +10,7 @@
 #include "app/app_params.h"
 #include "capture/capture_state.h"
 #include "ui/live_page.h"
+#include "ui/replay_page.h"
 #include "ui/window_layout.h"
 
 namespace orvanta::ui {
@@ -19,6 +20,7 @@ class MainWindow : public QWidget {
   MainWindow(AppContext& app, capture::CaptureState& state, QWidget* parent = nullptr);
 
   LivePage* live_page() const { return live_page_; }
+  ReplayPage* replay_page() const { return replay_page_; }
   QTabWidget* left_sheet() const { return left_; }
   QTabWidget* right_sheet() const { return right_; }
   const SheetLayout& sheet_layout() const { return layout_; }
@@ -41,12 +43,14 @@ class MainWindow : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
 
  private:
   AppContext& app_;
   QTabWidget* left_;
   QTabWidget* right_;
   LivePage* live_page_;
+  ReplayPage* replay_page_;
   SheetLayout layout_;
   bool resizing_ = false;
   bool closing_without_asking_ = false;

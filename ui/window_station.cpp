@@ -9,6 +9,7 @@
 #include "capture/live_thread.h"
 #include "capture/media/preview_sink.h"
 #include "products/ftp_upload.h"
+#include "replay/replay_thread.h"
 #include "schedule/detection_schedule.h"
 #include "station/station_actions.h"
 #include "station/station_services.h"
@@ -71,6 +72,11 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   CLiveThread thread(app, state, hooks, page);
   live = &thread;
   thread.Start();
+  replay::ReplayHooks replay_hooks;
+  window.replay_page()->FillHooks(replay_hooks);
+  replay::CReplayThread replayer(app, std::move(replay_hooks), window.replay_page());
+  window.replay_page()->SetReplayThread(&replayer);
+  replayer.Start();
 
   schedule::ScheduleActions actions;
   actions.live_state = [&page] { return page.live_state(); };
@@ -90,6 +96,7 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   window.ShowAtSavedPlacement();
   if (app.ap.sunset) plan.ComputeSun(true);
   thread.Post(capture::kHello);
+  replayer.Post(replay::kHello);
   QTimer ticks;
   QObject::connect(&ticks, &QTimer::timeout, &window, [&plan] { plan.Tick(); });
   ticks.start(1000);
@@ -108,9 +115,12 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   // waits for the live thread.
   SetMessageHandler(HeadlessMessageHandler());
   thread.Post(capture::kShutdown);
+  replayer.Post(replay::kShutdown);
   app.state.saveAsTemplate = 0;
   SaveSettings(app);
   thread.Wait();
+  replayer.Wait();
+  window.replay_page()->SetReplayThread(nullptr);
   live = nullptr;
   SetMessageHandler(before);
   return app.state.graph_error != 0 ? 1 : 0;
