@@ -100,8 +100,7 @@ StillLoad LoadStill(const std::string& base_path, const ClipStills& stills,
   const std::string ending = ChooseStillEnding(stills);
   if (ending.empty()) return load;
   const std::string path = base_path + ending;
-  Result<Image24> still =
-      ending.ends_with(".jpg") ? ReadJpeg(path) : ReadBmp24(path);
+  Result<Image24> still = ending.ends_with(".jpg") ? ReadJpeg(path) : ReadBmp24(path);
   if (!still) {
     const std::string text =
         ending.ends_with(".jpg") ? "UM080: Cannot read jpg file" : kStillUnreadable;

@@ -178,12 +178,13 @@ void ReplayPage::FillHooks(replay::ReplayHooks& hooks) {
         Qt::QueuedConnection);
   };
   hooks.set_slider = [this](int64_t ms) {
-    QMetaObject::invokeMethod(this, [this, ms] { SetSlider(ms); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, ms] { SetSlider(ms); }, Qt::QueuedConnection);
   };
   hooks.set_play_text = [this](const char* text) {
     const QString caption = QString::fromLatin1(text);
-    QMetaObject::invokeMethod(this, [this, caption] { SetPlayText(caption); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, caption] { SetPlayText(caption); }, Qt::QueuedConnection);
   };
   hooks.command_done = [this](int) { commands_done_.fetch_add(1); };
 }
@@ -198,6 +199,7 @@ bool ReplayPage::VideoOpen() const {
 
 void ReplayPage::Post(int command, int64_t value) {
   if (!thread_) return;
+  ++commands_posted_;
   if (command != replay::kReplayClose) {
     video_posted_ = true;
     std::lock_guard lock(frame_mu_);
@@ -231,7 +233,7 @@ void ReplayPage::StopReplay() {
     frames_on_ = false;
   }
   if (VideoOpen()) {
-    if (thread_) thread_->Post(replay::kReplayClose);
+    Post(replay::kReplayClose);
     video_posted_ = false;
   }
   SetPlayText(QStringLiteral(">"));
@@ -388,22 +390,22 @@ void ReplayPage::SaveSnapshot() {
             std::atomic_ref<uint8_t*>(const_cast<uint8_t*&>(rb.replay_snapshot)).load();
         if (engine.state() == replay::kNoGraph || !pixels || rb.clip_pixels <= 0) return;
         const int64_t at = engine.shown_frame() >= 0 ? engine.shown_frame() : rb.replay_pos;
-        const int n = SnapshotNumber(at, rb.clip_fps, rb.deinterace != 0, app->ap.bbf,
-                                     rb.field_odd);
+        const int n =
+            SnapshotNumber(at, rb.clip_fps, rb.deinterace != 0, app->ap.bbf, rb.field_odd);
         Image24 frame;
         frame.Resize(rb.clip_width, rb.clip_height);
         std::copy_n(pixels, frame.bgr.size(), frame.bgr.begin());
         if (app->ap.jpg) {
           const std::string path = SnapshotPath(stem, n, "jpg");
           if (Status s = SaveImageAsJpeg(path, frame); !s)
-            ReportMessage("%s", s.message().empty() ? ("cannot write " + path).c_str()
-                                                    : s.message().c_str());
+            ReportMessage(
+                "%s", s.message().empty() ? ("cannot write " + path).c_str() : s.message().c_str());
         }
         if (app->ap.bmp) {
           const std::string path = SnapshotPath(stem, n, "bmp");
           if (Status s = WriteBmp24(path, frame); !s)
-            ReportMessage("%s", s.message().empty() ? ("cannot write " + path).c_str()
-                                                    : s.message().c_str());
+            ReportMessage(
+                "%s", s.message().empty() ? ("cannot write " + path).c_str() : s.message().c_str());
         }
       },
       Qt::QueuedConnection);

@@ -70,7 +70,8 @@ class ReplayPage : public QWidget {
   const Image24& still_image() const { return image_; }
   const QTimer& replay_timer() const { return timer_; }
   const std::string& replay_cache_file() const { return cache_file_; }
-  // Commands the replay thread has carried out (tests wait on it).
+  // Commands posted to the replay thread, and those it has carried out (tests wait on them).
+  int commands_posted() const { return commands_posted_; }
   int commands_done() const { return commands_done_.load(); }
   int replay_state() const;
 
@@ -126,9 +127,9 @@ class ReplayPage : public QWidget {
   std::string clip_video_path_;
   bool clip_has_video_ = false;
   ClipStills stills_;
-  std::string cache_file_;   // our copy of the clip in the replay cache
+  std::string cache_file_;     // our copy of the clip in the replay cache
   bool cache_failed_ = false;  // the copy failed once: the clip itself is played
-  Image24 image_;            // the replay page image
+  Image24 image_;              // the replay page image
   bool setting_slider_ = false;
   // Set from the first video command on a clip until the page closes the graph: a graph may
   // be on its way while the thread still reads state 0.
@@ -136,6 +137,7 @@ class ReplayPage : public QWidget {
   // Frames reach the picture only while the video is on; the still takes over at once.
   std::mutex frame_mu_;
   bool frames_on_ = false;
+  int commands_posted_ = 0;
   std::atomic<int> commands_done_{0};
 };
 

@@ -22,8 +22,8 @@ int SnapshotNumber(int64_t position, double clip_fps, bool deinterlace, int bbf,
   const double frame = 10000000.0 / clip_fps;
   if (!deinterlace)
     return static_cast<int>(std::floor(static_cast<double>(position) / frame + kFrameTolerance));
-  int n = static_cast<int>(std::floor(2.0 * static_cast<double>(position) / frame +
-                                      kFrameTolerance));
+  int n =
+      static_cast<int>(std::floor(2.0 * static_cast<double>(position) / frame + kFrameTolerance));
   if ((bbf == 1 && field_odd == 0) || (bbf == 0 && field_odd == 1)) ++n;
   return n;
 }

@@ -53,8 +53,9 @@ TEST(ReplayStill, StillChosenInOrderFromTheMarks) {
     const char* marks;
     const char* ending;
   } cases[] = {
-      {"A SPTBCMX ", "S.jpg"}, {"A sP BCMX ", "S.bmp"}, {"A  P BCMX ", "P.jpg"},
-      {"A  p BCMX ", "P.bmp"}, {"A    BCMX ", ".bmp"},  {"A     CMX ", "C.bmp"},
+      {"A SPTBCMX ", "S.jpg"}, {"A sP BCMX ", "S.bmp"},
+      {"A  P BCMX ", "P.jpg"}, {"A  p BCMX ", "P.bmp"},
+      {"A    BCMX ", ".bmp"},  {"A     CMX ", "C.bmp"},
       {"A   T  MX*", ""},      {"", ""},
   };
   for (const Case& c : cases) {
@@ -108,10 +109,10 @@ TEST_F(PeakAndMap, HitMarkPaintsHitsCyanAndBoxesTheStrongOnes) {
 
 TEST_F(PeakAndMap, BoxClippedAtTheEdgesAndMasksInTheirOrder) {
   Image24 map = Filled(64, 48, 0, 0, 0);
-  SetMap(map, 2, 45, 0, 255);  // a strong hit near the top left corner
-  SetMap(map, 40, 10, 1, 0);   // excluded area: a pale veil
-  SetMap(map, 41, 10, 248, 0); // scintillation mask: 248 & 3 is 0, no veil
-  SetMap(map, 42, 10, 3, 200); // veiled, then a hit
+  SetMap(map, 2, 45, 0, 255);   // a strong hit near the top left corner
+  SetMap(map, 40, 10, 1, 0);    // excluded area: a pale veil
+  SetMap(map, 41, 10, 248, 0);  // scintillation mask: 248 & 3 is 0, no veil
+  SetMap(map, 42, 10, 3, 200);  // veiled, then a hit
   Write(map);
   Image24 picture;
   ASSERT_TRUE(Load({.area_mask = true, .scl_mask = true, .hit_mark = true}, picture).shown);

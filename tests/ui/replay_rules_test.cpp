@@ -42,8 +42,8 @@ TEST(ReplayRules, SavedFrameNameAndNumber) {
       {0, 0, false, 0, 0, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.position << " " << c.fps << " " << c.deinterlace
-                                      << c.bbf << c.field_odd);
+    SCOPED_TRACE(::testing::Message()
+                 << c.position << " " << c.fps << " " << c.deinterlace << c.bbf << c.field_odd);
     EXPECT_EQ(SnapshotNumber(c.position, c.fps, c.deinterlace, c.bbf, c.field_odd), c.number);
   }
 }

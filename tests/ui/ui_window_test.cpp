@@ -58,7 +58,8 @@ struct Station {
   }
   template <typename T = QWidget>
   T* Find(const char* id) {
-    T* w = window->findChild<T*>(QString::fromLatin1(id));
+    // The live page's controls: the replay page uses some of the same ids.
+    T* w = window->live_page()->findChild<T*>(QString::fromLatin1(id));
     if (!w) qFatal("no control %s", id);
     return w;
   }
