@@ -86,7 +86,6 @@ ReplayPage::ReplayPage(AppContext& app, QWidget* parent) : QWidget(parent), app_
   play_start_ = Button("| >", "id1167", this);
   step_back_ = Button("||<", "id1172", this);
   play_ = Button(">", "id1227", this);
-  play_->setAccessibleName(QStringLiteral("Play"));
   step_forward_ = Button(">||", "id1171", this);
   head_ = Button("|| H", "id1191", this);
   snapshot_ = Button("SnapShot+", "id1229", this);
@@ -210,6 +209,7 @@ void ReplayPage::Post(int command, int64_t value) {
 
 void ReplayPage::SetPlayText(const QString& text) {
   play_->setText(text);
+  play_->setAccessibleName(text);
 }
 
 void ReplayPage::SetSlider(int64_t ms) {
@@ -290,8 +290,7 @@ void ReplayPage::SelectClip(int index, const QString& name) {
     clip_has_video_ = false;
     stills_ = {};
     if (thread_) thread_->SetReplayFile("");
-    if (!image_.valid()) image_.Resize(std::max(1, app_.ib.cx), std::max(1, app_.ib.cy));
-    std::fill(image_.bgr.begin(), image_.bgr.end(), kNoClipGrey);
+    FillGrey();
     ShowImage();
   } else {
     clip_selected_ = true;
@@ -317,8 +316,15 @@ void ReplayPage::ShowStill() {
   overlays.scl_mask = app_.ap.r_smask != 0;
   overlays.hit_mark = app_.ap.r_hmark != 0;
   const StillLoad load = LoadStill(base_path_, stills_, overlays, image_);
+  // A clip without a readable still shows grey, not the picture of the clip before it.
+  if (!load.shown) FillGrey();
   ShowImage();
   for (const std::string& text : load.messages) ReportMessage("%s", text.c_str());
+}
+
+void ReplayPage::FillGrey() {
+  if (!image_.valid()) image_.Resize(std::max(1, app_.ib.cx), std::max(1, app_.ib.cy));
+  std::fill(image_.bgr.begin(), image_.bgr.end(), kNoClipGrey);
 }
 
 void ReplayPage::ShowImage() {

@@ -88,6 +88,7 @@ class ReplayPage : public QWidget {
   bool PrepareReplayFile();
   void DeleteCacheCopy();
   void ShowImage();
+  void FillGrey();
   void PlayFromStart();
   void StepForward();
   void StepBack();

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -238,6 +239,40 @@ class UiReplayPageTest : public QObject {
     s.Click("id1167");
     QTRY_COMPARE_WITH_TIMEOUT(s.page()->replay_state(), int(rp::kStopped), kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(s.play_text(), QStringLiteral(">"), kWaitMs);
+  }
+
+  void FieldStepsAreSavedInTheOrderShown() {
+    Station s;
+    s.app->ap.jpg = 1;
+    s.app->ap.bbf = 0;
+    const fs::path dir = fs::path(clip_).parent_path();
+    for (const auto& e : fs::directory_iterator(dir))
+      if (e.path().filename().string()[0] == 'z') fs::remove(e.path());
+    // A clip without a still shows grey, not the still of the clip before it.
+    ReplayClipInfo bare = Info(clip_);
+    bare.stills = {};
+    s.clips = {Info(clip_), bare};
+    s.page()->SelectClip(0, Name(clip_));
+    s.page()->SelectClip(1, Name(clip_));
+    QCOMPARE(s.page()->video()->CurrentPicture().pixel(10, 10), qRgb(150, 150, 150));
+
+    s.Click("id1228");
+    QCOMPARE(s.app->rib.deinterace, 1);
+    // Without a graph nothing is saved; the step builds it and shows field 1 of frame 0, the
+    // next field 0 of frame 1 (fields 1 and 2 in the order they are shown).
+    for (int i = 0; i < 3; ++i) {
+      s.Click("id1229");
+      QVERIFY(s.Settle());
+    }
+    QCOMPARE(s.app->rib.field_step, 1);
+    QCOMPARE(s.app->rib.field_odd, 1);
+    QCOMPARE(s.slider()->value(), 40);
+    std::vector<std::string> saved;
+    for (const auto& e : fs::directory_iterator(dir))
+      if (e.path().filename().string()[0] == 'z') saved.push_back(e.path().filename().string());
+    std::sort(saved.begin(), saved.end());
+    const std::string stem = "z" + Name(clip_).toStdString().substr(1);
+    QCOMPARE(saved, (std::vector<std::string>{stem + "_001s.jpg", stem + "_002s.jpg"}));
   }
 
   void CacheCopyGoesWhenAnotherClipIsChosen() {
