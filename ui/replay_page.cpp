@@ -392,8 +392,7 @@ void ReplayPage::SaveSnapshot() {
       [app, thread, stem] {
         replay::ReplayEngine& engine = thread->engine();
         const ReplayBlock& rb = engine.block();
-        const uint8_t* pixels =
-            std::atomic_ref<uint8_t*>(const_cast<uint8_t*&>(rb.replay_snapshot)).load();
+        const uint8_t* pixels = rb.replay_snapshot;  // set and cleared on this thread only
         if (engine.state() == replay::kNoGraph || !pixels || rb.clip_pixels <= 0) return;
         const int64_t at = engine.shown_frame() >= 0 ? engine.shown_frame() : rb.replay_pos;
         const int n =
