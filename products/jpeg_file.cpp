@@ -23,6 +23,7 @@ struct TjFree {
 
 // As for BMP files: any frame fits, a damaged header cannot ask for gigabytes.
 constexpr int kMaxJpegSide = 32768;
+constexpr size_t kMaxJpegBytes = size_t{256} << 20;
 
 }  // namespace
 
@@ -77,7 +78,10 @@ Result<Image24> ReadJpeg(const std::string& path) {
   if (!file) return Error{"cannot open " + path};
   std::string bytes;
   char chunk[65536];
-  while (size_t n = std::fread(chunk, 1, sizeof chunk, file.get())) bytes.append(chunk, n);
+  while (size_t n = std::fread(chunk, 1, sizeof chunk, file.get())) {
+    bytes.append(chunk, n);
+    if (bytes.size() > kMaxJpegBytes) return Error{"not a JPEG image: " + path};
+  }
   if (std::ferror(file.get())) return Error{"cannot read " + path};
   auto image = DecodeJpeg(bytes);
   if (!image) return Error{image.message() + ": " + path};

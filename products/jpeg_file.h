@@ -20,8 +20,9 @@ Result<std::string> EncodeJpeg(const Image24& image, int quality);
 Status SaveImageAsJpeg(const std::string& jpeg_path, const Image24& image,
                        int quality = kStillJpegQuality);
 
-// Decodes a JPEG (a clip's peak-hold or snapshot JPEG, say) into a bottom-up image. Sizes
-// beyond what a frame can be are refused before anything is allocated.
+// Decodes a JPEG (a clip's peak-hold or snapshot JPEG, say: the editor's picture, the
+// replay page's still) into a bottom-up image. Sizes beyond what a frame can be are refused
+// before anything is allocated.
 Result<Image24> DecodeJpeg(const std::string& bytes);
 Result<Image24> ReadJpeg(const std::string& path);
 

@@ -10,6 +10,7 @@ add_library(orvanta_products STATIC
   ${CMAKE_CURRENT_LIST_DIR}/compose_image.cpp
   ${CMAKE_CURRENT_LIST_DIR}/jpeg_file.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mask_painting.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/replay_still.cpp
   ${CMAKE_CURRENT_LIST_DIR}/thumbnail.cpp)
 target_link_libraries(orvanta_products PUBLIC orvanta_app orvanta_pixfmt PkgConfig::TURBOJPEG)
 

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QScreen>
 
 #include "schedule/housekeeping.h"
@@ -51,7 +52,11 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
     live_page_->video()->update();
   };
   right_->addTab(live_page_, QStringLiteral("Live"));
-  right_->addTab(Page("id130", "Replay", right_), QStringLiteral("Replay"));
+  replay_page_ = new ReplayPage(app, right_);
+  replay_page_->fit_window = [this] { FitWindowToVideo(); };
+  replay_page_->db_page_showing = [this] { return left_->currentIndex() == 3; };
+  replay_page_->show_db_page = [this] { left_->setCurrentIndex(3); };
+  right_->addTab(replay_page_, QStringLiteral("Replay"));
 
   setMinimumSize(kMinWindowWidth, layout_.min_height);
 }
@@ -63,6 +68,12 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
   left_->setGeometry(2, 2, layout_.left_width, h);
   right_->setGeometry(layout_.right_x, 2, width() - layout_.right_x - 2, h);
   resizing_ = false;
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+  // A click beside the sheets plays or pauses the replay, as a click on its picture does.
+  if (event->button() == Qt::LeftButton && replay_page_->isVisible()) replay_page_->PlayPause();
+  QWidget::mousePressEvent(event);
 }
 
 void MainWindow::ShowAtSavedPlacement() {
@@ -109,8 +120,11 @@ void MainWindow::StorePlacement() {
 }
 
 void MainWindow::FitWindowToVideo() {
-  if (!live_page_->isVisible()) return;  // the replay page's video area comes with it
-  const QPoint at = live_page_->video()->mapTo(this, QPoint(0, 0));
+  const VideoArea* video = live_page_->isVisible()     ? live_page_->video()
+                           : replay_page_->isVisible() ? replay_page_->video()
+                                                       : nullptr;
+  if (!video) return;
+  const QPoint at = video->mapTo(this, QPoint(0, 0));
   const PixelSize size =
       ui::FitWindowToVideo(app_.ib.cx, app_.ib.cy, at.x(), at.y(), width(), layout_.min_height);
   if (windowState() & Qt::WindowMaximized) showNormal();
@@ -141,6 +155,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   if (on_closing) on_closing();
   live_page_->StopRefresh();
+  replay_page_->StopTimer();
   StorePlacement();
   schedule::CleanReplayCache(app_.ap);
   event->accept();

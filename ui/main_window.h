@@ -11,6 +11,7 @@
 #include "capture/capture_state.h"
 #include "ui/input_page.h"
 #include "ui/live_page.h"
+#include "ui/replay_page.h"
 #include "ui/window_layout.h"
 
 namespace orvanta::ui {
@@ -21,6 +22,7 @@ class MainWindow : public QWidget {
 
   LivePage* live_page() const { return live_page_; }
   InputPage* input_page() const { return input_page_; }
+  ReplayPage* replay_page() const { return replay_page_; }
   QTabWidget* left_sheet() const { return left_; }
   QTabWidget* right_sheet() const { return right_; }
   const SheetLayout& sheet_layout() const { return layout_; }
@@ -43,6 +45,7 @@ class MainWindow : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
 
  private:
   AppContext& app_;
@@ -50,6 +53,7 @@ class MainWindow : public QWidget {
   QTabWidget* right_;
   LivePage* live_page_;
   InputPage* input_page_;
+  ReplayPage* replay_page_;
   SheetLayout layout_;
   bool resizing_ = false;
   bool closing_without_asking_ = false;

@@ -11,6 +11,7 @@
 #include "capture/live_thread.h"
 #include "capture/media/preview_sink.h"
 #include "products/ftp_upload.h"
+#include "replay/replay_thread.h"
 #include "schedule/detection_schedule.h"
 #include "station/run_edges.h"
 #include "station/station_actions.h"
@@ -92,6 +93,11 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   CLiveThread thread(app, state, hooks, page);
   live = &thread;
   thread.Start();
+  replay::ReplayHooks replay_hooks;
+  window.replay_page()->FillHooks(replay_hooks);
+  replay::CReplayThread replayer(app, std::move(replay_hooks), window.replay_page());
+  window.replay_page()->SetReplayThread(&replayer);
+  replayer.Start();
 
   schedule::ScheduleActions actions;
   actions.live_state = [&page] { return page.live_state(); };
@@ -111,6 +117,7 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   window.ShowAtSavedPlacement();
   if (app.ap.sunset) plan.ComputeSun(true);
   thread.Post(capture::kHello);
+  replayer.Post(replay::kHello);
   QTimer ticks;
   QObject::connect(&ticks, &QTimer::timeout, &window, [&plan] { plan.Tick(); });
   ticks.start(1000);
@@ -128,6 +135,7 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
   // Reports from here on go to the log: the GUI thread no longer shows boxes while it
   // waits for the live thread.
   SetMessageHandler(HeadlessMessageHandler());
+  replayer.Post(replay::kShutdown);
   const bool clean = station::ShutDownLiveThread(thread);
   app.state.saveAsTemplate = 0;
   SaveSettings(app);
@@ -137,6 +145,8 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
     std::fflush(nullptr);
     std::_Exit(status);
   }
+  replayer.Wait();
+  window.replay_page()->SetReplayThread(nullptr);
   live = nullptr;
   SetMessageHandler(before);
   return status;
