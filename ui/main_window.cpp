@@ -35,7 +35,8 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   layout_.FromInputPage(kInputPageRight);
   left_->addTab(Page("id133", "Operation", left_), QStringLiteral("Operation"));
   left_->addTab(Page("id137", "Profile", left_), QStringLiteral("Profile"));
-  left_->addTab(Page("id134", "DB", left_), QStringLiteral("DB"));
+  db_page_ = new DbPage(app, left_);
+  left_->addTab(db_page_, QStringLiteral("DB"));
 
   right_ = new QTabWidget(this);
   right_->setObjectName(QStringLiteral("sheet_right"));
@@ -46,6 +47,9 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   live_page_->fit_window = [this] { FitWindowToVideo(); };
   right_->addTab(live_page_, QStringLiteral("Live"));
   right_->addTab(Page("id130", "Replay", right_), QStringLiteral("Replay"));
+  db_page_->window_resizing = [this] { return resizing_; };
+  db_page_->replay_showing = [this] { return right_->currentIndex() == 1 && right_->isVisible(); };
+  db_page_->show_replay_page = [this] { right_->setCurrentIndex(1); };
 
   setMinimumSize(kMinWindowWidth, layout_.min_height);
 }

@@ -9,6 +9,7 @@
 
 #include "app/app_params.h"
 #include "capture/capture_state.h"
+#include "ui/db_page.h"
 #include "ui/live_page.h"
 #include "ui/window_layout.h"
 
@@ -19,6 +20,7 @@ class MainWindow : public QWidget {
   MainWindow(AppContext& app, capture::CaptureState& state, QWidget* parent = nullptr);
 
   LivePage* live_page() const { return live_page_; }
+  DbPage* db_page() const { return db_page_; }
   QTabWidget* left_sheet() const { return left_; }
   QTabWidget* right_sheet() const { return right_; }
   const SheetLayout& sheet_layout() const { return layout_; }
@@ -47,6 +49,7 @@ class MainWindow : public QWidget {
   QTabWidget* left_;
   QTabWidget* right_;
   LivePage* live_page_;
+  DbPage* db_page_;
   SheetLayout layout_;
   bool resizing_ = false;
   bool closing_without_asking_ = false;
