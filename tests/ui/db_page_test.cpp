@@ -143,7 +143,6 @@ class DbPageTest : public QObject {
       Night n;
       n.app->ap.nottrash = nottrash;
       const QString trash = n.dir.path() + "/data/Trash/files";
-      fs::create_directory(n.dir.path().toStdString() + "/data");
       qputenv("XDG_DATA_HOME", (n.dir.path() + "/data").toUtf8());
       n.page->model()->setData(n.page->model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);
       QString asked;
