@@ -1,5 +1,7 @@
 #include "ui/clip_list_model.h"
 
+#include <QFontDatabase>
+
 namespace orvanta::ui {
 
 int ClipListModel::rowCount(const QModelIndex& parent) const {
@@ -31,6 +33,10 @@ QVariant ClipListModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
       return index.column() == 2 ? int(Qt::AlignRight | Qt::AlignVCenter)
                                  : int(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::FontRole:
+      // The marks line up letter under letter only in a fixed-width font.
+      if (index.column() == 1) return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+      return {};
     case Qt::UserRole:
       return row.entry;  // the entry index the replay page opens
     default:

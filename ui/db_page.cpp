@@ -1,6 +1,8 @@
 #include "ui/db_page.h"
 
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -90,7 +92,10 @@ DbPage::DbPage(AppContext& app, QWidget* parent) : QWidget(parent), app_(app) {
   view_->header()->setSectionsClickable(false);
   view_->header()->setStretchLastSection(false);
   view_->header()->resizeSection(0, 170);
-  view_->header()->resizeSection(1, 70);
+  // The marks are shown in a fixed-width font: their column holds ten of its letters.
+  const QFontMetrics marks_font(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  view_->header()->resizeSection(1,
+                                 std::max(70, marks_font.horizontalAdvance(QString(10, 'M')) + 12));
   view_->header()->resizeSection(2, 48);
   view_->installEventFilter(this);
 
@@ -509,6 +514,12 @@ void DbPage::showEvent(QShowEvent* event) {
     ShowSettings();
     latest_button_->setChecked(follow_latest_);
     if (follow_latest_) OpenLastRow();
+  }
+  // The first look finds the clips listed, without taking the right sheet from the live
+  // picture; later showings keep the list as it stands.
+  if (!shown_once_) {
+    Rebuild();
+    SelectRow(0);
   }
   shown_once_ = true;
 }
