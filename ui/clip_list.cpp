@@ -125,15 +125,29 @@ std::string ClipList::Key(int directory, std::string_view base) const {
   return key;
 }
 
-ClipList::Added ClipList::AddClipFile(int directory, std::string_view name, double size_mb,
-                                      const NewClipMarks* new_clip) {
+bool ClipList::Admits(std::string_view name) const {
   // The clip's time is the hour of its name at minute 1, second 1.
-  if (name.size() < 12 || !Digits(name, 1, 8) || !Digits(name, 10, 11)) return {};
+  if (name.size() < 12 || !Digits(name, 1, 8) || !Digits(name, 10, 11)) return false;
   const int64_t t = WallSeconds(Number(name, 1, 4), Number(name, 5, 2), Number(name, 7, 2),
                                 Number(name, 10, 2), 1, 1);
-  if (t < list_start_ || t > list_end_) return {};
+  if (t < list_start_ || t > list_end_) return false;
   const ClipFileKind kind = ClassifyClipFile(name);
-  if (!kind.listed || kind.cut > name.size()) return {};
+  return kind.listed && kind.cut <= name.size();
+}
+
+bool ClipList::AdmitsNewClip(const std::string& path) const {
+  const size_t slash = path.rfind('/');
+  const std::string_view dir =
+      slash == std::string::npos ? std::string_view() : std::string_view(path).substr(0, slash);
+  const bool dir_room = (!dirs_.empty() && dirs_.back() == dir) || directory_count() < kMaxClipDirs;
+  return static_cast<int>(entries_.size()) < kMaxClipRows && dir_room &&
+         Admits(slash == std::string::npos ? path : std::string_view(path).substr(slash + 1));
+}
+
+ClipList::Added ClipList::AddClipFile(int directory, std::string_view name, double size_mb,
+                                      const NewClipMarks* new_clip) {
+  if (!Admits(name)) return {};
+  const ClipFileKind kind = ClassifyClipFile(name);
   const std::string_view base = name.substr(0, name.size() - kind.cut);
 
   Added added;
@@ -172,16 +186,13 @@ ClipList::Added ClipList::AddClipFile(int directory, std::string_view name, doub
 }
 
 ClipList::Added ClipList::AddNewClip(const std::string& path, const NewClipMarks& marks) {
-  if (static_cast<int>(entries_.size()) >= kMaxClipRows) return {};
+  if (!AdmitsNewClip(path)) return {};
   const size_t slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   struct stat st {};
   const double size = ::stat(path.c_str(), &st) == 0 ? st.st_size / kBytesPerMb : 0.0;
-  if (dirs_.empty() || dirs_.back() != dir) {
-    if (static_cast<int>(dirs_.size()) >= kMaxClipDirs) return {};
-    dirs_.push_back(dir);
-  }
+  if (dirs_.empty() || dirs_.back() != dir) dirs_.push_back(dir);
   return AddClipFile(directory_count() - 1, name, size, &marks);
 }
 

@@ -85,6 +85,10 @@ class ClipList {
   // come from the settings and a row is always added.
   Added AddClipFile(int directory, std::string_view name, double size_mb,
                     const NewClipMarks* new_clip = nullptr);
+  // Whether a file of this name falls in the list's span and is listed at all.
+  bool Admits(std::string_view name) const;
+  // Whether AddNewClip(path) adds a row.
+  bool AdmitsNewClip(const std::string& path) const;
   // A clip finished while the page is open: its video file's path.
   Added AddNewClip(const std::string& path, const NewClipMarks& marks);
 

@@ -69,15 +69,13 @@ QVariant ClipListModel::headerData(int section, Qt::Orientation orientation, int
   return {};
 }
 
-void ClipListModel::Added(const ClipList::Added& added) {
-  if (added.row < 0) return;
-  if (added.inserted) {
-    // The list already holds the row: the view is told afterwards.
-    beginInsertRows({}, added.row, added.row);
-    endInsertRows();
-  } else {
-    emit dataChanged(index(added.row, 0), index(added.row, 2));
-  }
+ClipList::Added ClipListModel::AddNewClip(const std::string& path, const NewClipMarks& marks) {
+  if (!list_.AdmitsNewClip(path)) return {};
+  const int row = list_.row_count();
+  beginInsertRows({}, row, row);
+  const ClipList::Added added = list_.AddNewClip(path, marks);
+  endInsertRows();
+  return added;
 }
 
 void ClipListModel::RemoveRow(int row) {

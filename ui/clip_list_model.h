@@ -23,8 +23,8 @@ class ClipListModel : public QAbstractTableModel {
   // The list is about to be rebuilt, and has been.
   void BeginRebuild() { beginResetModel(); }
   void EndRebuild() { endResetModel(); }
-  // ClipList::AddClipFile or AddNewClip changed or added `added.row`.
-  void Added(const ClipList::Added& added);
+  // ClipList::AddNewClip, the view told of the row before it comes.
+  ClipList::Added AddNewClip(const std::string& path, const NewClipMarks& marks);
   void RemoveRow(int row);
   // Ticks or unticks the row; tells the view.
   void SetTicked(int row, bool ticked);

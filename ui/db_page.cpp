@@ -487,8 +487,7 @@ void DbPage::AddNewClip(const std::string& path) {
   marks.map = app_.ib.im_map != 0;
   marks.thumbnail = app_.ap.thumbnail != 0;
   marks.bmp = app_.ap.bmp != 0;
-  const ClipList::Added added = list_.AddNewClip(path, marks);
-  model_->Added(added);
+  const ClipList::Added added = model_->AddNewClip(path, marks);
   if (added.inserted) view_->scrollTo(model_->index(added.row, 0));
   ShowCount();
 }

@@ -4,6 +4,7 @@
 #include "ui/db_page.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QApplication>
 #include <QLabel>
@@ -42,6 +43,8 @@ struct Night {
   bool replay_up = false;
 
   Night() {
+    // Deleted clips go to a trash of the test's own.
+    qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
     orvanta::SetDefaults(*app);
     const fs::path day = fs::path(dir.path().toStdString()) / "db" / "2024" / "202401" / "20240101";
     fs::create_directories(day);
@@ -143,7 +146,6 @@ class DbPageTest : public QObject {
       Night n;
       n.app->ap.nottrash = nottrash;
       const QString trash = n.dir.path() + "/data/Trash/files";
-      qputenv("XDG_DATA_HOME", (n.dir.path() + "/data").toUtf8());
       n.page->model()->setData(n.page->model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);
       QString asked;
       AnswerNextBox(QMessageBox::Ok, &asked);
@@ -179,6 +181,9 @@ class DbPageTest : public QObject {
 
   void NewClipsJoinTheListAndEveryControlIsNamed() {
     Night n;
+    // The view is told of every row that comes and goes as Qt's models must.
+    QAbstractItemModelTester tester(n.page->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
     const std::string clip = (n.Day() / "M20240102_030000_JPTK01_C1.avi").string();
     std::ofstream(clip) << "clip";
     n.page->AddNewClip(clip);
@@ -186,6 +191,10 @@ class DbPageTest : public QObject {
     n.Click("id1364");  // "latest" opens the last row
     QCOMPARE(n.Selected(), 3);
     QCOMPARE(n.opened.back().second, std::string("M20240102_030000_JPTK01_C1"));
+    n.Click("id1133");  // "Delete a clip": the last row goes, the one before opens
+    QCOMPARE(n.Count(), QStringLiteral("3 clips"));
+    QCOMPARE(n.Selected(), 2);
+    QVERIFY(!fs::exists(clip));
 
     for (QWidget* w : n.page->findChildren<QWidget*>()) {
       if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLineEdit*>(w)) continue;
