@@ -2,7 +2,9 @@
 // the freedesktop.org rules, which Qt already implements.
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QString>
 
 #include "app/messages.h"
@@ -15,6 +17,9 @@ void DiscardFile(const std::string& path, bool nottrash) {
     ::unlink(path.c_str());
     return;
   }
+  // The trash is set up only inside a data directory that exists: without one the clip
+  // would be filed in "files" under the working directory instead.
+  QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
   if (!QFile::moveToTrash(QString::fromStdString(path))) ReportMessage("UM024: Cannot Delete clip");
 }
 

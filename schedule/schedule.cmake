@@ -8,6 +8,7 @@ add_library(orvanta_schedule STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/file_moves.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/housekeeping.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/housekeeping_app.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/latest_date.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/discard_file.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/shutdown_system.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/logind_power_service.cpp)

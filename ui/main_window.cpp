@@ -37,7 +37,8 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   layout_.FromInputPage(input_page_->RightEdge());
   left_->addTab(Page("id133", "Operation", left_), QStringLiteral("Operation"));
   left_->addTab(Page("id137", "Profile", left_), QStringLiteral("Profile"));
-  left_->addTab(Page("id134", "DB", left_), QStringLiteral("DB"));
+  db_page_ = new DbPage(app, left_);
+  left_->addTab(db_page_, QStringLiteral("DB"));
 
   right_ = new QTabWidget(this);
   right_->setObjectName(QStringLiteral("sheet_right"));
@@ -46,7 +47,6 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   live_page_->setAccessibleName(QStringLiteral("Live"));
   live_page_->resizing = [this] { return resizing_; };
   live_page_->fit_window = [this] { FitWindowToVideo(); };
-  input_page_->open_detect_area = [this, &state] { EditDetectArea(app_, state, this); };
   input_page_->frame_size_changed = [this] {
     live_page_->video()->SetVideoSize(app_.ib.cx, app_.ib.cy);
     live_page_->video()->update();
@@ -54,9 +54,34 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   right_->addTab(live_page_, QStringLiteral("Live"));
   replay_page_ = new ReplayPage(app, right_);
   replay_page_->fit_window = [this] { FitWindowToVideo(); };
-  replay_page_->db_page_showing = [this] { return left_->currentIndex() == 3; };
-  replay_page_->show_db_page = [this] { left_->setCurrentIndex(3); };
+  replay_page_->db_page_showing = [this] { return left_->currentWidget() == db_page_; };
+  replay_page_->show_db_page = [this] { left_->setCurrentWidget(db_page_); };
   right_->addTab(replay_page_, QStringLiteral("Replay"));
+  db_page_->window_resizing = [this] { return resizing_; };
+  db_page_->replay_showing = [this] {
+    return right_->currentWidget() == replay_page_ && right_->isVisible();
+  };
+  db_page_->show_replay_page = [this] { right_->setCurrentWidget(replay_page_); };
+  // The clip list is the DB page's; the replay page shows the row it selects and steps
+  // through the list with it.
+  replay_page_->clip_info = [this](int index) -> std::optional<ReplayClipInfo> {
+    const ClipList& list = db_page_->clip_list();
+    if (index < 0 || index >= list.entry_count()) return std::nullopt;
+    return ReplayClipInfo::FromMarks(list.DirectoryOf(index),
+                                     ClipList::MarksText(list.entry(index).marks));
+  };
+  replay_page_->prev_clip = [this] { db_page_->Prev(); };
+  replay_page_->next_clip = [this] { db_page_->Next(); };
+  replay_page_->focus_db_list = [this] { db_page_->list_view()->setFocus(); };
+  db_page_->select_clip = [this](int index, const std::string& name) {
+    replay_page_->SelectClip(index, QString::fromStdString(name));
+  };
+  db_page_->replay_play_pause = [this] { replay_page_->PlayPause(); };
+  db_page_->close_replay = [this] { replay_page_->StopReplay(); };
+  // The hot-pixel mask takes the detection maps of the clips ticked on the DB page.
+  input_page_->open_detect_area = [this, &state] {
+    EditDetectArea(app_, state, this, [this] { return db_page_->TickedClipMaps(); });
+  };
 
   setMinimumSize(kMinWindowWidth, layout_.min_height);
 }

@@ -9,6 +9,7 @@
 
 #include "app/app_params.h"
 #include "capture/capture_state.h"
+#include "ui/db_page.h"
 #include "ui/input_page.h"
 #include "ui/live_page.h"
 #include "ui/replay_page.h"
@@ -23,6 +24,7 @@ class MainWindow : public QWidget {
   LivePage* live_page() const { return live_page_; }
   InputPage* input_page() const { return input_page_; }
   ReplayPage* replay_page() const { return replay_page_; }
+  DbPage* db_page() const { return db_page_; }
   QTabWidget* left_sheet() const { return left_; }
   QTabWidget* right_sheet() const { return right_; }
   const SheetLayout& sheet_layout() const { return layout_; }
@@ -54,6 +56,7 @@ class MainWindow : public QWidget {
   LivePage* live_page_;
   InputPage* input_page_;
   ReplayPage* replay_page_;
+  DbPage* db_page_;
   SheetLayout layout_;
   bool resizing_ = false;
   bool closing_without_asking_ = false;

@@ -53,6 +53,8 @@ class ReplayPage : public QWidget {
   // ">": pause while the video runs, else play on (the DB list's Space key too).
   void PlayPause();
   void ShowStill();
+  // Stops the video: the timer off, the graph closed (before a clip's files are deleted).
+  void StopReplay();
   void StopTimer() { timer_.stop(); }
 
   // The clip list's entry; nothing when the index is outside the list.
@@ -84,7 +86,6 @@ class ReplayPage : public QWidget {
  private:
   void Post(int command, int64_t value = 0);
   bool VideoOpen() const;
-  void StopReplay();
   bool PrepareReplayFile();
   void DeleteCacheCopy();
   void ShowImage();

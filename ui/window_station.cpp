@@ -69,6 +69,16 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
       task();
     }
   };
+  // Clips finished on the live thread reach the clip list on the GUI thread, in order.
+  DbPage* db = window.db_page();
+  hooks.add_new_clip = [db](const std::string& path) {
+    QMetaObject::invokeMethod(
+        db, [db, path] { db->AddNewClip(path); }, Qt::QueuedConnection);
+  };
+  hooks.open_latest_clip = [db] {
+    QMetaObject::invokeMethod(
+        db, [db] { db->OpenLatestClip(); }, Qt::QueuedConnection);
+  };
   hooks.graph_notify = [&live, qapp] {
     QMetaObject::invokeMethod(
         qapp,
@@ -108,6 +118,8 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
     window.live_page()->SyncControls();
   };
   actions.show_replay_page = [&window] { window.right_sheet()->setCurrentIndex(1); };
+  actions.db_page_showing = [db] { return db->showing(); };
+  actions.reread_clip_list = [db] { db->ReReadClipList(); };
   station::AddStationActions(actions, app, [&window] { window.CloseWithoutAsking(); });
   schedule::DetectionSchedule plan(app.ap, app.state, app.ib, schedule::SystemLocalTime,
                                    std::move(actions));

@@ -256,6 +256,13 @@ TEST(DiscardFile, FinalDeleteOrIntoTheTrash) {
   EXPECT_EQ(ReadText(dir / "data/Trash/files/M2.avi"), "to the trash");
   EXPECT_TRUE(fs::exists(dir / "data/Trash/info/M2.avi.trashinfo"));
 
+  // A user whose data directory does not exist yet (a fresh service account) gets one, and
+  // the clip goes to its trash, not somewhere under the working directory.
+  ::setenv("XDG_DATA_HOME", (dir / "fresh").c_str(), 1);
+  WriteText(dir / "M3.avi", "to a new trash");
+  DiscardFile(dir / "M3.avi", false);
+  EXPECT_EQ(ReadText(dir / "fresh/Trash/files/M3.avi"), "to a new trash");
+
   if (old_home.empty()) {
     ::unsetenv("XDG_DATA_HOME");
   } else {

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+#include <fstream>
 #include <memory>
 
 #include "app/profiles.h"
 #include "app/text_utf.h"
+#include "schedule/housekeeping.h"
 #include "tests/schedule/scratch_dir.h"
 
 namespace orvanta::schedule {
@@ -47,6 +50,46 @@ TEST(StationActions, WindowStartLoadsItsProfileAndKeepAliveFindsDbDir) {
 
   actions.keep_alive();  // no clip named yet: the stamp goes into db_dir
   EXPECT_TRUE(fs::exists(dir.path() / "timestamp.txt"));
+}
+
+// A station without a window has never shown the clip list, so its saved date is stale: the
+// move after the night still takes last night's day directory, the date following the clock.
+TEST(StationActions, MoveAfterTheNightTakesLastNightWithoutTheClipList) {
+  ScratchDir dir;
+  ASSERT_TRUE(dir.ok());
+  auto app = std::make_unique<AppContext>();
+  SetDefaults(*app);  // db_latest, db_night, one day, the date of 2011
+  const fs::path db = dir.path() / "db", db2 = dir.path() / "db2";
+  SetField(app->ap.db_dir, Utf8ToUtf16(db.string()));
+  SetField(app->ap.db2_dir, Utf8ToUtf16(db2.string()));
+  app->ap.db_ymddir = 1;
+  fs::create_directories(db2);
+
+  // Clip names file a night under its evening's date: the date twelve hours ago.
+  const std::time_t evening = std::time(nullptr) - 12 * 3600;
+  std::tm tm{};
+  localtime_r(&evening, &tm);
+  const int y = tm.tm_year + 1900, m = tm.tm_mon + 1, d = tm.tm_mday;
+  auto day_dir = [&](const fs::path& top) {
+    return DayDirectory(MonthDirectory(YearDirectory(top.string(), y), y, m), y, m, d);
+  };
+  const fs::path night = day_dir(db);
+  fs::create_directories(night);
+  const std::string clip = night.filename().string().insert(0, 1, 'M') + "_230000_JPTK01_C1.avi";
+  std::ofstream(night / clip) << "clip";
+
+  int rereads = 0;
+  ScheduleActions actions;
+  actions.reread_clip_list = [&] { ++rereads; };
+  station::AddStationActions(actions, *app, [] {});
+  actions.move_clips();
+
+  EXPECT_TRUE(fs::exists(fs::path(day_dir(db2)) / clip));
+  EXPECT_FALSE(fs::exists(night));
+  EXPECT_EQ(app->ap.db_y, y);
+  EXPECT_EQ(app->ap.db_m, m);
+  EXPECT_EQ(app->ap.db_d, d);
+  EXPECT_EQ(rereads, 1);
 }
 
 }  // namespace
