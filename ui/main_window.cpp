@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <algorithm>
 
 #include "schedule/housekeeping.h"
 
@@ -22,6 +23,12 @@ QWidget* Page(const char* id, const char* caption, QWidget* parent) {
   return page;
 }
 
+// "Read Settings" may bring another frame size: the pages' images start again grey.
+void FillPageImagesGrey(capture::CaptureState& state) {
+  for (Image24* image : {&state.live_image, &state.work_image})
+    std::fill(image->bgr.begin(), image->bgr.end(), uint8_t{128});
+}
+
 }  // namespace
 
 MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* parent)
@@ -33,8 +40,13 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   left_->setAccessibleName(QStringLiteral("Settings"));
   left_->addTab(Page("id131", "Input", left_), QStringLiteral("Input"));
   layout_.FromInputPage(kInputPageRight);
-  left_->addTab(Page("id133", "Operation", left_), QStringLiteral("Operation"));
-  left_->addTab(Page("id137", "Profile", left_), QStringLiteral("Profile"));
+  operation_page_ = new OperationPage(app, left_);
+  operation_page_->resizing = [this] { return resizing_; };
+  operation_page_->before_read_settings = [&state] { FillPageImagesGrey(state); };
+  left_->addTab(operation_page_, QStringLiteral("Operation"));
+  profile_page_ = new ProfilePage(app, left_);
+  profile_page_->resizing = [this] { return resizing_; };
+  left_->addTab(profile_page_, QStringLiteral("Profile"));
   left_->addTab(Page("id134", "DB", left_), QStringLiteral("DB"));
 
   right_ = new QTabWidget(this);

@@ -10,6 +10,8 @@
 #include "app/app_params.h"
 #include "capture/capture_state.h"
 #include "ui/live_page.h"
+#include "ui/operation_page.h"
+#include "ui/profile_page.h"
 #include "ui/window_layout.h"
 
 namespace orvanta::ui {
@@ -19,6 +21,8 @@ class MainWindow : public QWidget {
   MainWindow(AppContext& app, capture::CaptureState& state, QWidget* parent = nullptr);
 
   LivePage* live_page() const { return live_page_; }
+  OperationPage* operation_page() const { return operation_page_; }
+  ProfilePage* profile_page() const { return profile_page_; }
   QTabWidget* left_sheet() const { return left_; }
   QTabWidget* right_sheet() const { return right_; }
   const SheetLayout& sheet_layout() const { return layout_; }
@@ -47,6 +51,8 @@ class MainWindow : public QWidget {
   QTabWidget* left_;
   QTabWidget* right_;
   LivePage* live_page_;
+  OperationPage* operation_page_;
+  ProfilePage* profile_page_;
   SheetLayout layout_;
   bool resizing_ = false;
   bool closing_without_asking_ = false;
