@@ -6,6 +6,7 @@
 #include <QShowEvent>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 #include "app/profiles.h"
@@ -71,13 +72,19 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   setObjectName(QStringLiteral("id133"));
   setAccessibleName(QStringLiteral("Operation"));
 
+  // The page holds more controls than any other in the narrow left sheet: a point smaller.
+  QFont small = font();
+  small.setPointSizeF(std::max(7.0, small.pointSizeF() - 1));
+  setFont(small);
+
   // Start, files and preview.
   auto* general = new QGridLayout;
   general->setVerticalSpacing(0);
   general->addWidget(Flag("AP.md_autorun", "id1082", "Start Detect at Activation"), 0, 0);
-  general->addWidget(Flag("AP.nottrash", "id1349", "Do Not Use Trash Box"), 0, 1);
-  general->addWidget(Flag("AP.onesecwakeup", "id1350", "1sec forground"), 1, 0);
+  general->addWidget(Flag("AP.onesecwakeup", "id1350", "1sec forground"), 0, 1);
+  general->addWidget(Flag("AP.nottrash", "id1349", "Do Not Use Trash Box"), 1, 0);
   general->addWidget(Flag("AP.VMR9", "id1351", "use VMR9"), 1, 1);
+  general->setColumnStretch(2, 1);
 
   // Still images.
   QGroupBox* images = Group("Images", this);
@@ -95,15 +102,21 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   kinds->setSpacing(4);
   kinds->addWidget(snap);
   kinds->addWidget(peak);
-  kinds->addWidget(Flag("AP.bmp", "id1077", "*bmp"));
-  kinds->addWidget(Flag("AP.jpg", "id1296", "*jpg"));
+  kinds->addWidget(Flag("IF.im_map", "id1080", "Map bmp"));
   kinds->addStretch(1);
   ig->addLayout(kinds, 0, 0);
+  auto* files = new QHBoxLayout;
+  files->setSpacing(4);
+  files->addWidget(Flag("AP.bmp", "id1077", "*bmp"));
+  files->addWidget(Flag("AP.jpg", "id1296", "*jpg"));
+  files->addWidget(Flag("AP.leavelong", "id1081", "Leave Image of Long Clip"));
+  files->addStretch(1);
+  ig->addLayout(files, 1, 0);
   auto* thumb = new QHBoxLayout;
-  thumb->setSpacing(3);
+  thumb->setSpacing(2);
   thumb->addWidget(Flag("AP.thumbnail", "id1294", "Thumbnail"));
-  IntEdit* sj_cx = Number("AP.sj_cx", "id1300", QStringLiteral("X:"), false, 40);
-  IntEdit* sj_cy = Number("AP.sj_cy", "id1302", QStringLiteral("Y:"), false, 40);
+  IntEdit* sj_cx = Number("AP.sj_cx", "id1300", QStringLiteral("X:"), false, 36);
+  IntEdit* sj_cy = Number("AP.sj_cy", "id1302", QStringLiteral("Y:"), false, 36);
   thumb->addWidget(Caption(QStringLiteral("X:"), sj_cx, this));
   thumb->addWidget(sj_cx);
   thumb->addWidget(AttachUpDown(sj_cx, "id1301", false, this));
@@ -112,12 +125,7 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   thumb->addWidget(AttachUpDown(sj_cy, "id1303", false, this));
   thumb->addWidget(Flag("AP.tmark", "id1305", "+Mark"));
   thumb->addStretch(1);
-  ig->addLayout(thumb, 1, 0);
-  auto* extra = new QHBoxLayout;
-  extra->addWidget(Flag("IF.im_map", "id1080", "Map bmp"));
-  extra->addWidget(Flag("AP.leavelong", "id1081", "Leave Image of Long Clip"));
-  extra->addStretch(1);
-  ig->addLayout(extra, 2, 0);
+  ig->addLayout(thumb, 2, 0);
 
   // The two schedule windows.
   QGroupBox* sched = Group("Detect Schedule (LT)", this);
@@ -180,11 +188,12 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   free_mb_edit_ = Number("AP.limit_MB", "id1109", QStringLiteral("Minimum Free Space"), true, 70);
   free_now_ = new QLabel(this);
   free_now_->setObjectName(QStringLiteral("id1209"));
+  free_now_->setAccessibleName(QStringLiteral("Free space now"));
   auto* limit = new QHBoxLayout;
   limit->setSpacing(3);
   limit->addWidget(Caption(QStringLiteral("Minimum Free Space"), free_mb_edit_, this));
   limit->addWidget(free_mb_edit_);
-  limit->addWidget(free_now_);
+  limit->addWidget(new QLabel(QStringLiteral("MB"), this));
   limit->addStretch(1);
   dg->addLayout(limit, 0, 0, 1, 3);
   FlagBox* stop = Flag("AP.limit_stop", "id1110", "Stop");
@@ -199,6 +208,7 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   rule->addWidget(stop);
   rule->addWidget(del);
   rule->addStretch(1);
+  rule->addWidget(free_now_);
   dg->addLayout(rule, 1, 0, 1, 3);
   dg->addWidget(Flag("AP.timestamp", "id1366", "5min Interval TimeStamp (keep spin up)"), 2, 0, 1,
                 3);
@@ -273,12 +283,12 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   as_template->setAccessibleName(QStringLiteral("as template"));
   connect(as_template, &QCheckBox::clicked, this,
           [this](bool on) { app_.state.saveAsTemplate = on ? 1 : 0; });
-  auto* files = new QHBoxLayout;
-  files->setSpacing(3);
-  files->addWidget(new QLabel(QStringLiteral("OrvantaIP"), this));
-  files->addWidget(version_);
-  files->addStretch(1);
-  mg->addLayout(files, 0, 0);
+  auto* about = new QHBoxLayout;
+  about->setSpacing(3);
+  about->addWidget(new QLabel(QStringLiteral("OrvantaIP"), this));
+  about->addWidget(version_);
+  about->addStretch(1);
+  mg->addLayout(about, 0, 0);
   auto* buttons = new QHBoxLayout;
   buttons->setSpacing(3);
   buttons->addWidget(read);
@@ -340,7 +350,7 @@ void OperationPage::RefreshSchedule() {
 }
 
 void OperationPage::ShowFreeSpace(int free_mb) {
-  free_now_->setText(QStringLiteral("MB (now %1 MB)").arg(free_mb));
+  free_now_->setText(QStringLiteral("(now %1 MB)").arg(free_mb));
 }
 
 void OperationPage::OpenScheduleDialog() {

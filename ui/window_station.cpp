@@ -64,6 +64,19 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
         },
         Qt::QueuedConnection);
   };
+  // The operation page: the clip drive's free space from the recording side, and the result
+  // of "Clear" on the live status line.
+  hooks.show_free_space = [&window](int free_mb) {
+    QMetaObject::invokeMethod(
+        window.operation_page(),
+        [&window, free_mb] { window.operation_page()->ShowFreeSpace(free_mb); },
+        Qt::QueuedConnection);
+  };
+  window.operation_page()->ftp_status = [&page, &window](const std::string& suffix) {
+    if (suffix.empty()) return;
+    page.set_status_suffix(suffix);
+    window.live_page()->Refresh();
+  };
   station::StopSignals stop_signals([&window] { window.CloseWithoutAsking(); });
   // The status query on the session bus, answered as the headless station answers it.
   station::StationServices services(app);
