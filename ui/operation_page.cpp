@@ -145,7 +145,9 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
     const QString window = QStringLiteral("Schedule%1").arg(w + 1);
     auto* row = new QHBoxLayout;
     row->setSpacing(2);
-    row->addWidget(Flag(w == 0 ? "AP.sd[0].on" : "AP.sd[1].on", on_ids[w], w == 0 ? "1" : "2"));
+    FlagBox* on = Flag(w == 0 ? "AP.sd[0].on" : "AP.sd[1].on", on_ids[w], w == 0 ? "1" : "2");
+    on->setAccessibleName(window + QStringLiteral(" on"));
+    row->addWidget(on);
     for (int e = 0; e < 2; ++e) {
       const Edge& edge = edges[w][e];
       const QString at = window + (e == 0 ? QStringLiteral(" from") : QStringLiteral(" to"));
@@ -175,7 +177,7 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   auto* sun = new QHBoxLayout;
   FlagBox* follow_sun = Flag("AP.sunset", "id1322", "Auto Adjust to Sun");
   follow_sun->changed = [this](bool) { RefreshSchedule(); };
-  QPushButton* sun_settings = Button("settings", "id1323", QStringLiteral("Sun settings"));
+  QPushButton* sun_settings = Button("settings", "id1323", QStringLiteral("settings"));
   connect(sun_settings, &QPushButton::clicked, this, [this] { OpenScheduleDialog(); });
   sun->addWidget(follow_sun);
   sun->addWidget(sun_settings);
