@@ -23,7 +23,9 @@
 #include <fstream>
 #include <memory>
 #include <set>
+#include <vector>
 
+#include "app/messages.h"
 #include "app/profiles.h"
 #include "app/text_utf.h"
 #include "schedule/detection_schedule.h"
@@ -414,6 +416,46 @@ class UiStationPagesTest : public QObject {
     QCOMPARE(p.app->ap.sunset, 0);
   }
 
+  // What follows a window's end, and "test" moving the clips now, saying why it cannot.
+  void ScheduleDialogSwitchesAndMoveTest() {
+    Pages p;
+    std::vector<std::string> reports;
+    const orvanta::MessageHandler before =
+        orvanta::SetMessageHandler({[&](const std::string& text) {
+                                      reports.push_back(text);
+                                      return 1;
+                                    },
+                                    nullptr});
+    const QString clips = p.Path("clips"), second = p.Path("second");
+    QDir().mkpath(clips);
+    QDir().mkpath(second);
+    QFile(clips + QStringLiteral("/M20240621_203000_JP.avi")).open(QIODevice::WriteOnly);
+    p.app->ap.db_ymddir = 0;
+    SetField(p.app->ap.db_dir, clips.toStdU16String());
+    int rereads = 0;
+    p.operation()->reread_clip_list = [&] { ++rereads; };
+    WithDialog<ScheduleDialog>(
+        [&] { p.Click("id1323"); },
+        [&](ScheduleDialog* d) {
+          for (const char* id : {"id1353", "id1355", "id1354"}) p.Click(id, d);
+          AnswerChooser(QString());  // cancelled: nothing changes
+          p.Click("id1191", d);
+          QCOMPARE(p.Find<QLineEdit>("id1368", d)->text(), QString());
+          p.Click("id1283", d);
+          QCOMPARE(reports, std::vector<std::string>{"movecliptest: db2 is not exist:"});
+          AnswerChooser(second);
+          p.Click("id1191", d);
+          QCOMPARE(p.Find<QLineEdit>("id1368", d)->text(), second);
+          p.Click("id1283", d);
+        });
+    orvanta::SetMessageHandler(before);
+    QCOMPARE(p.app->ap.startreplay + p.app->ap.moveclips + p.app->ap.shutdown, 3);
+    QVERIFY(QFile::exists(second + QStringLiteral("/M20240621_203000_JP.avi")));
+    QVERIFY(!QFile::exists(clips + QStringLiteral("/M20240621_203000_JP.avi")));
+    QCOMPARE(rereads, 1);
+    QCOMPARE(reports.size(), size_t{1});
+  }
+
   void FtpPasswordIsNeverShownInClear() {
     Pages p;
     FtpDialog* shown = nullptr;
@@ -565,6 +607,8 @@ class UiStationPagesTest : public QObject {
     QVERIFY(orvanta::SaveSettings(*p.app));
     ShowDifferences(dir.filePath("S.zvi"), dir.filePath("T.zvi"));
     QCOMPARE(Bytes(dir.filePath("S.zvi")), Bytes(dir.filePath("T.zvi")));
+    qInfo("through the pages and through zavip-tool settings set: %lld bytes each, identical",
+          static_cast<long long>(Bytes(dir.filePath("S.zvi")).size()));
   }
 
   // Screen readers and checks from outside find every control by its caption.
