@@ -266,6 +266,9 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   clear_result_ = new QLabel(this);
   clear_result_->setObjectName(QStringLiteral("ftp_clear_result"));
   clear_result_->setAccessibleName(QStringLiteral("Clear result"));
+  // A long server error must not widen the page: the whole text is in the tooltip and on
+  // the live status line.
+  clear_result_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   server->addWidget(ftp_settings);
   server->addWidget(clear_);
   server->addWidget(clear_result_, 1);
@@ -280,10 +283,10 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   QPushButton* save = Button("Save Settings", "id1069", QStringLiteral("Save Settings"));
   connect(read, &QPushButton::clicked, this, [this] { ReadSettings(); });
   connect(save, &QPushButton::clicked, this, [this] { SaveSettingsAs(); });
-  auto* as_template = new QCheckBox(QStringLiteral("as template"), this);
-  as_template->setObjectName(QStringLiteral("id1321"));
-  as_template->setAccessibleName(QStringLiteral("as template"));
-  connect(as_template, &QCheckBox::clicked, this,
+  as_template_ = new QCheckBox(QStringLiteral("as template"), this);
+  as_template_->setObjectName(QStringLiteral("id1321"));
+  as_template_->setAccessibleName(QStringLiteral("as template"));
+  connect(as_template_, &QCheckBox::clicked, this,
           [this](bool on) { app_.state.saveAsTemplate = on ? 1 : 0; });
   auto* about = new QHBoxLayout;
   about->setSpacing(3);
@@ -295,7 +298,7 @@ OperationPage::OperationPage(AppContext& app, QWidget* parent) : QWidget(parent)
   buttons->setSpacing(3);
   buttons->addWidget(read);
   buttons->addWidget(save);
-  buttons->addWidget(as_template);
+  buttons->addWidget(as_template_);
   buttons->addStretch(1);
   mg->addLayout(buttons, 1, 0);
 
@@ -318,8 +321,7 @@ void OperationPage::LoadControls() {
   for (FlagBox* f : flags_) f->Load();
   for (IntEdit* e : numbers_) e->Load();
   for (TextEdit* t : texts_) t->Load();
-  if (auto* t = findChild<QCheckBox*>(QStringLiteral("id1321")))
-    t->setChecked(app_.state.saveAsTemplate != 0);
+  as_template_->setChecked(app_.state.saveAsTemplate != 0);
   LoadPathFields();
   RefreshSchedule();
   ShowFreeSpace(FreeDiskMB(app_.uty.ResolvePath(FieldUtf8(app_.ap.db_dir))));
@@ -384,11 +386,13 @@ void OperationPage::ClearServerImages() {
     clearing_ = false;
     clear_->setEnabled(true);
     if (outcome->result == ftp::FtpResult::Done) app_.ap.ftp_cn = account->ftp_cn;
-    clear_result_->setText(outcome->result == ftp::FtpResult::Done
-                               ? QStringLiteral("cleared")
-                               : QString::fromStdString(outcome->status_suffix.empty()
-                                                            ? std::string("-FTP:ERROR")
-                                                            : outcome->status_suffix));
+    const QString shown =
+        outcome->result == ftp::FtpResult::Done
+            ? QStringLiteral("cleared")
+            : QString::fromStdString(outcome->status_suffix.empty() ? std::string("-FTP:ERROR")
+                                                                    : outcome->status_suffix);
+    clear_result_->setText(shown);
+    clear_result_->setToolTip(shown);
     if (ftp_status) ftp_status(outcome->status_suffix);
   });
   connect(worker, &QThread::finished, worker, &QObject::deleteLater);

@@ -4,6 +4,7 @@
 // writes its value at once; showing the page again reloads them from the settings.
 #pragma once
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QWidget>
@@ -76,6 +77,7 @@ class OperationPage : public QWidget {
   QLineEdit* cache_dir_;
   QPushButton* clear_;
   QLabel* clear_result_;
+  QCheckBox* as_template_;
   bool clearing_ = false;
 };
 
