@@ -23,7 +23,7 @@ constexpr ValueRange kLevel{0, 255};
 constexpr ValueRange kScreen{-32768, 32767};
 constexpr ValueRange kHour{0, 23};
 constexpr ValueRange kMinute{0, 59};
-constexpr ValueRange kSunOffset{-720, 720};  // minutes after sunrise or sunset
+constexpr ValueRange kSunOffset{-1000, 1000};  // minutes after sunrise or sunset
 
 const KeyRange kRanges[] = {
     {"IF.cy", kFrameSide},
@@ -102,7 +102,7 @@ const KeyRange kRanges[] = {
     {"AP.sd[1].h2", kHour},
     {"AP.sd[1].m2", kMinute},
     {"AP.sd[1].o2", kSunOffset},
-    {"AP.limit_MB", {0, 2147483647}},  // MiB
+    {"AP.limit_MB", {-1000000000, 2147483647}},  // MiB; below 0 never makes room
     {"AP.limit_stop", kFlag},
     {"AP.limit_delday", kFlag},
     {"AP.leavelong", kFlag},
@@ -138,11 +138,11 @@ const KeyRange kRanges[] = {
     {"AP.ftp_on", kFlag},
     {"AP.ftp_jpg", kFlag},
     {"AP.ftp_small", kFlag},
-    {"AP.ftp_rc", {1, 1000}},
-    {"AP.ftp_cn", {1, 1000}},
+    {"AP.ftp_rc", {1, 9999}},
+    {"AP.ftp_cn", {1, 9999}},
     {"AP.ftp_passive", kFlag},
     {"AP.ftp_port", {1, 65535}},
-    {"AP.ftp_minmin", {0, 1440}},
+    {"AP.ftp_minmin", {0, 7200}},  // typed; the up-down stops at a day
     {"AP.interlace", kFlag},
     {"AP.bbf", kFlag},
     {"AP.timestamp", kFlag},

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <algorithm>
 
 #include "schedule/housekeeping.h"
 #include "ui/detect_area_dialog.h"
@@ -13,11 +14,10 @@
 namespace orvanta::ui {
 namespace {
 
-QWidget* Page(const char* id, const char* caption, QWidget* parent) {
-  auto* page = new QWidget(parent);
-  page->setObjectName(QString::fromLatin1(id));
-  page->setAccessibleName(QString::fromLatin1(caption));
-  return page;
+// "Read Settings" may bring another frame size: the pages' images start again grey.
+void FillPageImagesGrey(capture::CaptureState& state) {
+  for (Image24* image : {&state.live_image, &state.work_image})
+    std::fill(image->bgr.begin(), image->bgr.end(), uint8_t{128});
 }
 
 }  // namespace
@@ -35,8 +35,16 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   left_->addTab(input_page_, QStringLiteral("Input"));
   // The input page's right edge in the left sheet sets the sheet layout.
   layout_.FromInputPage(input_page_->RightEdge());
-  left_->addTab(Page("id133", "Operation", left_), QStringLiteral("Operation"));
-  left_->addTab(Page("id137", "Profile", left_), QStringLiteral("Profile"));
+  operation_page_ = new OperationPage(app, left_);
+  operation_page_->resizing = [this] { return resizing_; };
+  operation_page_->before_read_settings = [this, &state] {
+    FillPageImagesGrey(state);
+    replay_page_->FillGrey();
+  };
+  left_->addTab(operation_page_, QStringLiteral("Operation"));
+  profile_page_ = new ProfilePage(app, left_);
+  profile_page_->resizing = [this] { return resizing_; };
+  left_->addTab(profile_page_, QStringLiteral("Profile"));
   db_page_ = new DbPage(app, left_);
   left_->addTab(db_page_, QStringLiteral("DB"));
 
@@ -76,6 +84,7 @@ MainWindow::MainWindow(AppContext& app, capture::CaptureState& state, QWidget* p
   db_page_->select_clip = [this](int index, const std::string& name) {
     replay_page_->SelectClip(index, QString::fromStdString(name));
   };
+  operation_page_->reread_clip_list = [this] { db_page_->ReReadClipList(); };
   db_page_->replay_play_pause = [this] { replay_page_->PlayPause(); };
   db_page_->close_replay = [this] { replay_page_->StopReplay(); };
   // The hot-pixel mask takes the detection maps of the clips ticked on the DB page.

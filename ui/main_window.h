@@ -12,6 +12,8 @@
 #include "ui/db_page.h"
 #include "ui/input_page.h"
 #include "ui/live_page.h"
+#include "ui/operation_page.h"
+#include "ui/profile_page.h"
 #include "ui/replay_page.h"
 #include "ui/window_layout.h"
 
@@ -25,6 +27,8 @@ class MainWindow : public QWidget {
   InputPage* input_page() const { return input_page_; }
   ReplayPage* replay_page() const { return replay_page_; }
   DbPage* db_page() const { return db_page_; }
+  OperationPage* operation_page() const { return operation_page_; }
+  ProfilePage* profile_page() const { return profile_page_; }
   QTabWidget* left_sheet() const { return left_; }
   QTabWidget* right_sheet() const { return right_; }
   const SheetLayout& sheet_layout() const { return layout_; }
@@ -57,6 +61,8 @@ class MainWindow : public QWidget {
   InputPage* input_page_;
   ReplayPage* replay_page_;
   DbPage* db_page_;
+  OperationPage* operation_page_;
+  ProfilePage* profile_page_;
   SheetLayout layout_;
   bool resizing_ = false;
   bool closing_without_asking_ = false;

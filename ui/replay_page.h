@@ -55,6 +55,8 @@ class ReplayPage : public QWidget {
   void ShowStill();
   // Stops the video: the timer off, the graph closed (before a clip's files are deleted).
   void StopReplay();
+  // The page's picture grey, as when no clip is chosen (a new frame size may follow).
+  void FillGrey();
   void StopTimer() { timer_.stop(); }
 
   // The clip list's entry; nothing when the index is outside the list.
@@ -89,7 +91,6 @@ class ReplayPage : public QWidget {
   bool PrepareReplayFile();
   void DeleteCacheCopy();
   void ShowImage();
-  void FillGrey();
   void PlayFromStart();
   void StepForward();
   void StepBack();

@@ -87,6 +87,19 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
         },
         Qt::QueuedConnection);
   };
+  // The operation page: the clip drive's free space from the recording side, and the result
+  // of "Clear" on the live status line.
+  hooks.show_free_space = [&window](int free_mb) {
+    QMetaObject::invokeMethod(
+        window.operation_page(),
+        [&window, free_mb] { window.operation_page()->ShowFreeSpace(free_mb); },
+        Qt::QueuedConnection);
+  };
+  window.operation_page()->ftp_status = [&page, &window](const std::string& suffix) {
+    if (suffix.empty()) return;
+    page.set_status_suffix(suffix);
+    window.live_page()->Refresh();
+  };
   // A signal (the service manager, a shutdown) finishes the clip being recorded first.
   bool stop_asked = false;
   station::StopSignals stop_signals([&] {
