@@ -5,8 +5,8 @@
 
 namespace orvanta {
 
-// Sets si_fontx, si_fonty and font_scale from the size (0 "s", 1 "m", 2 "l",
-// 3 "x"; others are taken as the nearest of these) and lowers si_y0 so the
+// Sets the glyph table (font), si_fontx, si_fonty and font_scale from the size (0 "s",
+// 1 "m", 2 "l", 3 "x"; any other the small font, doubled above 3) and lowers si_y0 so the
 // text stays inside the frame. Called when the size or the text position
 // changes on the input page and each time detection starts.
 void ApplyFontSize(int si_fontsize, DetectionBlock& ib);

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "app/app_params.h"
+#include "app/font_size.h"
 #include "app/settings_keys.h"
 #include "capture/host_sizing.h"
-#include "detectfilter/core/bitmap_fonts.h"
 
 namespace orvanta::quality {
 
@@ -55,12 +55,7 @@ std::unique_ptr<BenchHost> BenchHost::Create(const BenchHostOptions& options, st
   capture::PrepareBlockForHosting(s, b);
 
   // Starting detection sets the text's font from the size setting.
-  const detect::FontChoice font = detect::FontForSize(ap.si_fontsize);
-  b.font = font.table;
-  b.si_fontx = font.fontx;
-  b.si_fonty = font.fonty;
-  b.font_scale = font.scale;
-  b.si_y0 = std::min(b.si_y0, b.cy - (b.si_fonty * b.font_scale + 2));
+  ApplyFontSize(ap.si_fontsize, b);
   return host;
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "detectfilter/core/bitmap_fonts.h"
+#include "detectfilter/core/glyph_table.h"
 
 namespace orvanta::detect {
 namespace {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <regex>
 
+#include "app/bitmap_fonts.h"
 #include "app/font_size.h"
 #include "app/profiles.h"
 #include "app/scramble.h"
@@ -334,7 +335,7 @@ TEST(FontSizeTest, GlyphSizeScaleAndTextPosition) {
       {0, 1440, 1, 5, 9, 1, 1},   {1, 1440, 1, 8, 15, 1, 1},
       {2, 1440, 1, 14, 24, 1, 1}, {3, 1440, 1, 14, 24, 2, 1},
       {3, 60, 40, 14, 24, 2, 10},  // lowered to 60 - (48 + 2)
-      {2, 30, 29, 14, 24, 1, 4},  {7, 1440, 1, 14, 24, 2, 1},
+      {2, 30, 29, 14, 24, 1, 4},  {7, 1440, 1, 5, 9, 2, 1},
       {3, 16, 5, 14, 24, 2, 0},  // a picture lower than the text: 0, not below
   };
   for (const Case& c : cases) {
@@ -343,6 +344,7 @@ TEST(FontSizeTest, GlyphSizeScaleAndTextPosition) {
     ib->cy = c.cy;
     ib->si_y0 = c.y0;
     ApplyFontSize(c.size, *ib);
+    EXPECT_EQ(ib->font, FontForSize(c.size).table);  // the filter draws with it
     EXPECT_EQ(ib->si_fontx, c.fontx);
     EXPECT_EQ(ib->si_fonty, c.fonty);
     EXPECT_EQ(ib->font_scale, c.scale);

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/clip_files.h"
 #include "tests/support/small_disk.h"
 
 #ifdef ORVANTA_HAVE_RTSP_SERVER
@@ -33,6 +34,10 @@ namespace orvanta {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::AviFacts;
+using testing::FirstAviFrame;
+using testing::ReadAvi;
+using testing::XmlFrames;
 
 const std::string kTool = ORVANTA_TOOL_PATH;
 const std::string kStation = ORVANTA_STATION_PATH;
@@ -81,30 +86,6 @@ Outcome RunIn(const fs::path& dir, const std::vector<std::string>& argv) {
   return Finish(dir, Start(dir, argv));
 }
 
-struct AviFacts {
-  uint32_t total_frames = 0;
-  std::string compression;
-  bool has_index = false;
-};
-
-AviFacts ReadAvi(const fs::path& path) {
-  const std::string data = ReadFile(path);
-  AviFacts facts;
-  if (data.size() >= 52) std::memcpy(&facts.total_frames, data.data() + 48, 4);
-  size_t strf = data.find("strf");
-  if (strf != std::string::npos && strf + 28 <= data.size())
-    facts.compression = data.substr(strf + 24, 4);
-  facts.has_index = data.find("idx1") != std::string::npos;
-  return facts;
-}
-
-int XmlFrames(const fs::path& xml) {
-  std::smatch m;
-  const std::string text = ReadFile(xml);
-  if (!std::regex_search(text, m, std::regex("frames=\"(\\d+)\""))) return -1;
-  return std::stoi(m[1]);
-}
-
 struct Clip {
   std::string path;
   int trig = 0;
@@ -150,10 +131,10 @@ std::vector<fs::path> FilesNamed(const fs::path& dir, const std::regex& name) {
   return found;
 }
 
-class Engine : public testing::Test {
+class Engine : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     dir_ = fs::temp_directory_path() /
            ("orvanta_engine_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
     fs::remove_all(dir_);
@@ -244,6 +225,19 @@ TEST_F(Engine, SimulatedSkyGivesOneFinishedClipPerMeteor) {
     EXPECT_EQ(avi.total_frames, static_cast<uint32_t>(c.frames));
     const std::string base = c.path.substr(0, c.path.size() - 4);
     EXPECT_EQ(XmlFrames(base + ".xml"), c.frames);
+    // Each frame carries its time: the text's glyph bodies (255) fill the rows above the
+    // baseline one row up from the bottom, where the sky alone has next to none.
+    const std::string frame = FirstAviFrame(c.path);
+    ASSERT_EQ(avi.compression, "YUY2");
+    ASSERT_EQ(frame.size(), size_t{640 * 360 * 2});
+    auto bodies = [&](int first_row) {
+      int n = 0;
+      for (int r = first_row; r < first_row + 24; ++r)
+        for (int x = 0; x < 400; ++x) n += static_cast<uint8_t>(frame[(r * 640 + x) * 2]) == 255;
+      return n;
+    };
+    EXPECT_GT(bodies(360 - 2 - 23), 300);
+    EXPECT_LT(bodies(200), 30);
     for (const char* product : {"M.bmp", "P.bmp", "P.jpg", "T.jpg"})
       EXPECT_TRUE(fs::exists(base + product)) << product;
     EXPECT_FALSE(fs::exists(base + "S.bmp"));

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/text_utf.h"
-#include "detectfilter/core/bitmap_fonts.h"
+#include "app/bitmap_fonts.h"
 #include "detectfilter/core/superimposed_text.h"
 #include "detectfilter/shared_field.h"
 #include "tests/detectfilter_gst/element_harness.h"

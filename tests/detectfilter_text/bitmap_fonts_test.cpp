@@ -1,4 +1,4 @@
-#include "detectfilter/core/bitmap_fonts.h"
+#include "app/bitmap_fonts.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "detectfilter/core/bitmap_fonts.h"
+#include "app/bitmap_fonts.h"
 
 namespace orvanta::detect {
 namespace {

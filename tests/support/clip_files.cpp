@@ -22,10 +22,30 @@ AviFacts ReadAvi(const std::filesystem::path& path) {
   AviFacts facts;
   if (data.size() >= 52) std::memcpy(&facts.total_frames, data.data() + 48, 4);
   const size_t strf = data.find("strf");
-  if (strf != std::string::npos && strf + 28 <= data.size())
+  if (strf != std::string::npos && strf + 28 <= data.size()) {
     facts.compression = data.substr(strf + 24, 4);
+    int32_t height = 0;
+    std::memcpy(&facts.width, data.data() + strf + 12, 4);
+    std::memcpy(&height, data.data() + strf + 16, 4);
+    facts.height = height < 0 ? -height : height;
+  }
   facts.has_index = data.find("idx1") != std::string::npos;
   return facts;
+}
+
+std::string FirstAviFrame(const std::filesystem::path& path) {
+  const std::string data = ReadWhole(path);
+  const size_t movi = data.find("movi");
+  if (movi == std::string::npos) return {};
+  for (size_t at = movi + 4; at + 8 <= data.size();) {
+    uint32_t size = 0;
+    std::memcpy(&size, data.data() + at + 4, 4);
+    const std::string id = data.substr(at, 4);
+    if ((id == "00db" || id == "00dc") && size > 0 && at + 8 + size <= data.size())
+      return data.substr(at + 8, size);
+    at += 8 + size + (size & 1);
+  }
+  return {};
 }
 
 int XmlFrames(const std::filesystem::path& xml) {

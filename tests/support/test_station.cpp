@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "app/app_params.h"
-#include "detectfilter/core/bitmap_fonts.h"
+#include "app/font_size.h"
 
 namespace orvanta::detect::testing {
 
@@ -18,11 +18,7 @@ void ApplyStationDefaults(DetectionBlock& b, int cx, int cy) {
   b.avr_keep = 510;  // the host's weights for the default averaging speed, AP.smspeed 2
   b.avr_take = 32768;
   b.bands = (cy >= 1081 && cy % 16 == 0) ? 16 : 8;
-  const FontChoice font = FontForSize(ap->si_fontsize);
-  b.font = font.table;
-  b.si_fontx = font.fontx;
-  b.si_fonty = font.fonty;
-  b.font_scale = font.scale;
+  ApplyFontSize(ap->si_fontsize, b);
 }
 
 void HoldBuffers(capture::BlockBuffers& buffers, DetectionBlock& b) {

@@ -1,11 +1,14 @@
-#include "detectfilter/core/bitmap_fonts.h"
+#include "app/bitmap_fonts.h"
 
 #include <cstring>
 #include <string_view>
 #include <vector>
 
-namespace orvanta::detect {
+namespace orvanta {
 namespace {
+
+using detect::GlyphOffset;
+using detect::kFontGlyphs;
 
 // Glyph art, rows from the top separated by spaces: '#' is body, 'o' an outline pixel that
 // the automatic outline (the four neighbours of every body pixel) would not give, '.' empty.
@@ -339,4 +342,4 @@ FontChoice FontForSize(int si_fontsize) {
   }
 }
 
-}  // namespace orvanta::detect
+}  // namespace orvanta
