@@ -76,13 +76,17 @@ QImage FirstFrame(const QString& video) {
 }
 
 // Mean difference per colour channel of two pictures seen at a coarse size, so that the
-// sensor noise and the preview's scaling do not count.
+// sensor noise and the preview's scaling do not count. The bottom eighth, where the preview
+// carries the burnt-in time, is left out.
 double Difference(const QImage& a, const QImage& b) {
   const QSize coarse(48, 27);
-  const QImage x = a.scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                       .convertToFormat(QImage::Format_RGB32);
-  const QImage y = b.scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                       .convertToFormat(QImage::Format_RGB32);
+  auto sky = [&](const QImage& image) {
+    return image.copy(0, 0, image.width(), image.height() * 7 / 8)
+        .scaled(coarse, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_RGB32);
+  };
+  const QImage x = sky(a);
+  const QImage y = sky(b);
   double sum = 0;
   for (int r = 0; r < coarse.height(); ++r)
     for (int c = 0; c < coarse.width(); ++c) {
