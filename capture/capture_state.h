@@ -47,6 +47,8 @@ struct CaptureHooks {
   std::function<void(int free_mb)> show_free_space;
   std::function<void(const std::string& final_path)> add_new_clip;
   std::function<void()> open_latest_clip;
+  // Clips were removed to make room for the next recording: the clip list re-reads.
+  std::function<void()> clips_removed;
   // A clip is finished: final video path (or record path when no video is kept).
   std::function<void(const std::string& path, const FinishedClip& clip)> clip_finished;
   // Streaming stopped on an error (after the Stop action and the message).

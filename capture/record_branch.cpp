@@ -37,6 +37,7 @@ bool LiveGraph::BuildRecordBranch() {
       return false;
     }
     if (hooks_.show_free_space) hooks_.show_free_space(outcome.free_mb);
+    if (outcome.deleted > 0 && hooks_.clips_removed) hooks_.clips_removed();
   }
 
   Result r;

@@ -95,6 +95,14 @@ int RunWindowStation(AppContext& app, capture::CaptureState& state,
         [&window, free_mb] { window.operation_page()->ShowFreeSpace(free_mb); },
         Qt::QueuedConnection);
   };
+  hooks.clips_removed = [db] {
+    QMetaObject::invokeMethod(
+        db,
+        [db] {
+          if (db->isVisible()) db->ReReadClipList();
+        },
+        Qt::QueuedConnection);
+  };
   window.operation_page()->ftp_status = [&page, &window](const std::string& suffix) {
     if (suffix.empty()) return;
     page.set_status_suffix(suffix);
