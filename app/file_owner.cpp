@@ -53,11 +53,20 @@ WriteFailure WriteWholeFile(const std::string& path, std::string_view bytes, Who
   if (!file.valid()) return WriteFailure::CannotCreate;
   bool ok = WriteAll(file.get(), bytes.data(), bytes.size());
   if (ok && how.sync) ok = ::fsync(file.get()) == 0;
-  if (file.Close() != 0) ok = false;
+  int error = ok ? 0 : errno;
+  if (file.Close() != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
   if (replace) {
-    if (ok) ok = std::rename(target.c_str(), path.c_str()) == 0;
+    if (ok && std::rename(target.c_str(), path.c_str()) != 0) {
+      ok = false;
+      error = errno;
+    }
     if (!ok) ::unlink(target.c_str());
   }
+  // The caller tells a full disk from other failures by errno.
+  if (!ok) errno = error;
   return ok ? WriteFailure::None : WriteFailure::ShortWrite;
 }
 

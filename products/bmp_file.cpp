@@ -1,5 +1,6 @@
 #include "products/bmp_file.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -58,6 +59,8 @@ Status WriteBmp24(const std::string& path, const Image24& image) {
     case WriteFailure::ShortWrite:
       break;
   }
+  // A full disk says so: the usual text alone points at the frame size.
+  if (errno == ENOSPC) return Error{std::string(kSaveImageFailed) + " (the disk is full)"};
   return Error{kSaveImageFailed};
 }
 

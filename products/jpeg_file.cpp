@@ -2,6 +2,7 @@
 
 #include <turbojpeg.h>
 
+#include <cerrno>
 #include <memory>
 
 #include "app/file_owner.h"
@@ -52,7 +53,7 @@ Status SaveImageAsJpeg(const std::string& jpeg_path, const Image24& image, int q
     case WriteFailure::ShortWrite:
       break;
   }
-  return Error{"cannot write " + jpeg_path};
+  return Error{"cannot write " + jpeg_path + (errno == ENOSPC ? ": the disk is full" : "")};
 }
 
 Result<Image24> DecodeJpeg(const std::string& bytes) {

@@ -124,10 +124,12 @@ TEST(BmpTest, WriteFailures) {
   Status missing = WriteBmp24(dir / "no/such/dir/M.bmp", Pattern(4, 2));
   EXPECT_FALSE(missing.ok());
   EXPECT_EQ(missing.message(), "");
-  // A full disk leaves pixel bytes unwritten.
+  // A full disk leaves pixel bytes unwritten, and the message says why.
   Status full = WriteBmp24("/dev/full", Pattern(64, 64));
   EXPECT_FALSE(full.ok());
-  EXPECT_EQ(full.message(), " UM083 cannot save image Please set correct Xi Yi");
+  EXPECT_EQ(full.message(), " UM083 cannot save image Please set correct Xi Yi (the disk is full)");
+  Status full_jpeg = SaveImageAsJpeg("/dev/full", Pattern(64, 64));
+  EXPECT_EQ(full_jpeg.message(), "cannot write /dev/full: the disk is full");
 }
 
 // Decodes to a top-down BGR buffer.
