@@ -16,6 +16,7 @@
 #include "app/text_utf.h"
 #include "schedule/housekeeping.h"
 #include "schedule/latest_date.h"
+#include "ui/controls.h"
 #include "ui/live_values.h"
 #include "ui/up_down.h"
 
@@ -27,28 +28,6 @@ constexpr int kDateLo[3] = {1970, 1, 1};
 constexpr int kDateHi[3] = {3000, 12, 31};
 constexpr const char* kDateNames[3] = {"Date year", "Date month", "Date day"};
 constexpr int kDaysMax = 10000;
-
-QPushButton* Button(const char* caption, const char* id, QWidget* parent) {
-  auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-  b->setObjectName(QString::fromLatin1(id));
-  b->setAutoDefault(false);
-  return b;
-}
-
-QCheckBox* Check(const char* caption, const char* id, QWidget* parent) {
-  auto* c = new QCheckBox(QString::fromLatin1(caption), parent);
-  c->setObjectName(QString::fromLatin1(id));
-  return c;
-}
-
-QLineEdit* NumberEdit(const char* id, const QString& name, int width, QWidget* parent) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(QString::fromLatin1(id));
-  e->setAccessibleName(name);
-  e->setFixedWidth(width);
-  e->setAlignment(Qt::AlignRight);
-  return e;
-}
 
 UpDown* Stepper(const char* id, const QString& name, std::function<void(int)> step,
                 QWidget* parent) {

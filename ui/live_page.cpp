@@ -13,18 +13,12 @@
 #include "capture/live_graph_steps.h"
 #include "capture/media/sound_player.h"
 #include "detectfilter/shared_field.h"
+#include "ui/controls.h"
 #include "ui/live_values.h"
 #include "ui/status_strip_rules.h"
 
 namespace orvanta::ui {
 namespace {
-
-QPushButton* Button(const char* caption, const char* id, QWidget* parent) {
-  auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-  b->setObjectName(QString::fromLatin1(id));
-  b->setAutoDefault(false);
-  return b;
-}
 
 QProgressBar* Meter(int max, const char* id, const char* name, QWidget* parent) {
   auto* m = new QProgressBar(parent);
@@ -43,15 +37,6 @@ QSlider* Track(int lo, int hi, const char* id, const QString& name, QWidget* par
   t->setAccessibleName(name);
   t->setRange(lo, hi);
   return t;
-}
-
-QLineEdit* NumberEdit(const char* id, const QString& name, int width, QWidget* parent) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(QString::fromLatin1(id));
-  e->setAccessibleName(name);
-  e->setFixedWidth(width);
-  e->setAlignment(Qt::AlignRight);
-  return e;
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "products/jpeg_file.h"
 #include "replay/replay_picture_sink.h"
 #include "replay/replay_thread.h"
+#include "ui/controls.h"
 #include "ui/replay_rules.h"
 
 namespace fs = std::filesystem;
@@ -29,19 +30,11 @@ constexpr uint8_t kNoClipGrey = 150;
 constexpr int kPlayTimerMs = 33;
 constexpr int kPauseTimerMs = 100;
 
-QPushButton* Button(const char* caption, const char* id, QWidget* parent) {
-  auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-  b->setObjectName(QString::fromLatin1(id));
+// The page's buttons are named by their captions (the play button's name follows its text).
+QPushButton* NamedButton(const char* caption, const char* id, QWidget* parent) {
+  QPushButton* b = Button(caption, id, parent);
   b->setAccessibleName(QString::fromLatin1(caption));
-  b->setAutoDefault(false);
   return b;
-}
-
-QCheckBox* Check(const char* caption, const char* id, QWidget* parent) {
-  auto* c = new QCheckBox(QString::fromLatin1(caption), parent);
-  c->setObjectName(QString::fromLatin1(id));
-  c->setAccessibleName(QString::fromLatin1(caption));
-  return c;
 }
 
 // The same file under two names (a cache directory that is the clip's own directory).
@@ -63,10 +56,10 @@ ReplayClipInfo ReplayClipInfo::FromMarks(std::string directory, std::string_view
 ReplayPage::ReplayPage(AppContext& app, QWidget* parent) : QWidget(parent), app_(app) {
   setObjectName(QStringLiteral("id130"));
   setAccessibleName(QStringLiteral("Replay"));
-  prev_ = Button("Prev", "id1249", this);
-  next_ = Button("Next", "id1248", this);
-  still_ = Button("Still", "id1170", this);
-  one_to_n_ = Button("1:N", "id1173", this);
+  prev_ = NamedButton("Prev", "id1249", this);
+  next_ = NamedButton("Next", "id1248", this);
+  still_ = NamedButton("Still", "id1170", this);
+  one_to_n_ = NamedButton("1:N", "id1173", this);
   area_mask_ = Check("+Area mask", "id1224", this);
   scl_mask_ = Check("+SCL mask", "id1225", this);
   hit_mark_ = Check("+Hit mark", "id1223", this);
@@ -83,12 +76,12 @@ ReplayPage::ReplayPage(AppContext& app, QWidget* parent) : QWidget(parent), app_
   slider_->setObjectName(QStringLiteral("id1174"));
   slider_->setAccessibleName(QStringLiteral("Position"));
   slider_->setRange(0, 0);
-  play_start_ = Button("| >", "id1167", this);
-  step_back_ = Button("||<", "id1172", this);
-  play_ = Button(">", "id1227", this);
-  step_forward_ = Button(">||", "id1171", this);
-  head_ = Button("|| H", "id1191", this);
-  snapshot_ = Button("SnapShot+", "id1229", this);
+  play_start_ = NamedButton("| >", "id1167", this);
+  step_back_ = NamedButton("||<", "id1172", this);
+  play_ = NamedButton(">", "id1227", this);
+  step_forward_ = NamedButton(">||", "id1171", this);
+  head_ = NamedButton("|| H", "id1191", this);
+  snapshot_ = NamedButton("SnapShot+", "id1229", this);
 
   auto* top = new QHBoxLayout;
   for (QPushButton* b : {prev_, next_, still_}) top->addWidget(b);
